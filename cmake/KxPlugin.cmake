@@ -1,0 +1,24 @@
+# kx_add_ffgl_plugin(NAME SOURCES src...)
+#
+# Builds an FFGL plug-in as build/plugins/NAME.so from the given sources and the kxapi library.
+# The shared object exports exactly one symbol, plugMain; the framework inside it stays private so
+# that several plug-ins loaded into one host never bind to each other's copies.
+set(KX_PLUGIN_OUTPUT_DIR ${CMAKE_BINARY_DIR}/plugins)
+set(KX_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin-exports.map)
+
+function(kx_add_ffgl_plugin name)
+  cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kxapi)
+  # The entry point lives in the static library; make sure it is pulled in and nothing else leaks.
+  target_link_options(${name} PRIVATE
+    -Wl,--undefined=plugMain
+    -Wl,--version-script=${KX_PLUGIN_EXPORTS}
+    -Wl,--exclude-libs,ALL
+    -Wl,--no-undefined)
+  set_target_properties(${name} PROPERTIES
+    PREFIX ""
+    SUFFIX ".so"
+    LIBRARY_OUTPUT_DIRECTORY ${KX_PLUGIN_OUTPUT_DIR}
+    LINK_DEPENDS ${KX_PLUGIN_EXPORTS})
+endfunction()

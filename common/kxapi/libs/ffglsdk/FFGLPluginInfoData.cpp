@@ -1,0 +1,4 @@
+// Process-wide registration pointer: the record plugMain answers from.
+#include "FFGLPluginInfo.h"
+
+CFFGLPluginInfo* g_CurrPluginInfo = nullptr;

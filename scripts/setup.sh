@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs (only those missing), then configures and builds.
+#
+#   scripts/setup.sh                 release build in build/
+#   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/setup.sh --no-build      install packages only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+PACKAGES=(
+  cmake g++ make ninja-build pkg-config
+  libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  libtinyxml-dev libpng-dev libgtest-dev g++-multilib
+)
+
+build_dir=build
+cmake_args=()
+do_build=1
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize) build_dir=build-asan; cmake_args+=(-DKX_SANITIZE=ON) ;;
+    --no-build) do_build=0 ;;
+    *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "==> Installing missing Debian packages: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+[ "$do_build" -eq 1 ] || exit 0
+
+echo "==> Configuring $build_dir"
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cmake_args[@]}" >/dev/null
+echo "==> Building $build_dir"
+cmake --build "$build_dir" -j "$(nproc)"
