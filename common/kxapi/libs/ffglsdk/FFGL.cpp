@@ -179,20 +179,21 @@ FFWord instantiateGL(const FFGLViewportStructTag* viewport)
     if (created == FF_FAIL || instance == nullptr)
         return FF_FAIL;
 
-    // Start the new instance from the prototype's defaults.
-    const int count = s_pPrototype->GetNumParams();
-    for (int i = 0; i < count; ++i) {
-        const uint32_t index = static_cast<uint32_t>(i);
-        const uint32_t type = s_pPrototype->GetParamType(index);
-        if (type == FF_TYPE_BUFFER)
+    // Start the new instance from the prototype's defaults. The announced parameters are walked
+    // node by node rather than as indices 0..count-1: an application whose unannounced
+    // parameters leave gaps in the host indices must still be instantiable.
+    for (const ParamInfo* node = s_pPrototype->GetParamInfoList(); node != nullptr; node = node->pNext) {
+        if (node->dwType == FF_TYPE_BUFFER)
             continue;
-        void* def = s_pPrototype->GetParamDefault(index);
-        if (def == nullptr)
-            return FF_FAIL;
         SetParameterStructTag record{};
-        record.ParameterNumber = index;
-        record.NewParameterValue = type == FF_TYPE_TEXT ? pointerToWord(def)
-                                                        : floatToWord(*static_cast<const float*>(def));
+        record.ParameterNumber = node->ID;
+        if (node->dwType == FF_TYPE_TEXT) {
+            if (node->DefaultStringVal == nullptr)
+                return FF_FAIL;
+            record.NewParameterValue = pointerToWord(node->DefaultStringVal);
+        } else {
+            record.NewParameterValue = floatToWord(node->DefaultFloatVal);
+        }
         if (instance->SetParameter(&record) == FF_FAIL)
             return FF_FAIL;
     }

@@ -53,6 +53,8 @@ public:
     uint32_t GetNumParamElements(uint32_t index) const;
     uint32_t GetParamUsage(uint32_t index) const;
     void* GetParamDefault(uint32_t index) const;      // text pointer for text nodes, else float*
+    // The first node of the list (null when empty); nodes are owned by this object.
+    const ParamInfo* GetParamInfoList() const { return m_pFirst; }
 
 private:
     ParamInfo* appendNode(uint32_t index, const char* name, uint32_t type);
