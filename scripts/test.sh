@@ -10,7 +10,7 @@ build_dir=build
 if [ "${1:-}" = "--sanitize" ]; then
   build_dir=build-asan
   # Any sanitizer report fails the run. The GL driver's own allocations are not ours to fix.
-  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:exitcode=23"
+  export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:exitcode=23:intercept_tls_get_addr=0"
   export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
   export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 fi

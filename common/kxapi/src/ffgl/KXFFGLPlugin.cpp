@@ -1,0 +1,333 @@
+// The FFGL-to-application adapter (see KXFFGLPlugin.h).
+#include "KXFFGLPlugin.h"
+
+#include "KX.h"
+#include "KXFFGLApp.h"
+#include "KXRenderTarget.h"
+#include "KXTexture.h"
+#include "KXTime.h"
+
+#include <GL/gl.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// A frame that comes more than a second after the previous one (the host paused, or the
+// instance was idle) counts as one ordinary frame.
+constexpr double kMaxFrameGapMs = 1000.0;
+constexpr double kPausedFrameMs = 30.0;
+// Every attribute group (the classic value of GL_ALL_ATTRIB_BITS; some headers define all 32 bits).
+constexpr GLbitfield kAllAttribGroups = 0x000FFFFF;
+
+float wordToFloat(FFWord word)
+{
+    const uint32_t bits = static_cast<uint32_t>(word);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+FFWord floatToWord(float v)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return static_cast<FFWord>(bits);
+}
+
+struct MatrixStack {
+    GLenum mode;
+    GLenum depthQuery;
+};
+
+int clampInputCount(int n)
+{
+    if (n < 0)
+        return 0;
+    return n > KX_MAX_INPUT_TEXTURES ? KX_MAX_INPUT_TEXTURES : n;
+}
+
+// Host viewports are unsigned; the application's are signed. Sizes beyond INT_MAX are nonsense.
+int toInt(uint32_t v) { return v > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(v); }
+
+} // namespace
+
+KXFFGLPlugin::KXFFGLPlugin(KXFFGLApp* app, int minInputs, int maxInputs)
+    : m_lastTickMs(0.0), m_displayText(), m_glReady(false), m_app(app)
+{
+    // The application has three input slots; more could never be wrapped.
+    SetMinInputs(clampInputCount(minInputs));
+    SetMaxInputs(clampInputCount(maxInputs));
+    initParameters();
+}
+
+KXFFGLPlugin::~KXFFGLPlugin() = default; // destroys the application, then the metadata
+
+void KXFFGLPlugin::initParameters()
+{
+    if (!m_app)
+        return;
+    for (int i = 0; i < m_app->getNumParameters(); ++i) {
+        KX::Param* p = m_app->getParameter(i);
+        const uint32_t index = static_cast<uint32_t>(i);
+        switch (p->getType()) {
+        case KX::PARAM_FLOAT:
+            if (p->getNumElements() <= 1)
+                SetParamInfo(index, p->getName(), FF_TYPE_STANDARD, p->getFloat01());
+            break;
+        case KX::PARAM_BOOL:
+            SetParamInfo(index, p->getName(), FF_TYPE_BOOLEAN, p->getBool());
+            break;
+        case KX::PARAM_STRING:
+            SetParamInfo(index, p->getName(), FF_TYPE_TEXT, static_cast<const char*>(p->getString()));
+            break;
+        case KX::PARAM_EVENT:
+            SetParamInfo(index, p->getName(), FF_TYPE_EVENT, p->getBool());
+            break;
+        default:
+            break; // not announced: the host index stays reserved, leaving a gap
+        }
+    }
+}
+
+FFWord KXFFGLPlugin::InitGL(const FFGLViewportStructTag* vp)
+{
+    if (vp == nullptr || !m_app)
+        return FF_FAIL;
+    KX::debugPrint("KXFFGLPlugin::InitGL host viewport %u %u %u %u\n", vp->x, vp->y, vp->width,
+                   vp->height);
+    m_app->viewport = {toInt(vp->x), toInt(vp->y), toInt(vp->width), toInt(vp->height)};
+    KX::debugPrint("KXFFGLPlugin::InitGL app viewport %d %d %d %d\n", m_app->viewport.x,
+                   m_app->viewport.y, m_app->viewport.width, m_app->viewport.height);
+    if (!m_app->init())
+        return FF_FAIL;
+    m_glReady = true;
+    m_lastTickMs = KXApp::getTickCount();
+    return FF_SUCCESS;
+}
+
+FFWord KXFFGLPlugin::DeInitGL()
+{
+    if (m_app)
+        m_app->exit();
+    m_glReady = false;
+    return FF_SUCCESS;
+}
+
+FFWord KXFFGLPlugin::Resize(const FFGLViewportStructTag* vp)
+{
+    if (vp == nullptr || !m_app)
+        return FF_FAIL;
+    m_app->viewport = {toInt(vp->x), toInt(vp->y), toInt(vp->width), toInt(vp->height)};
+    m_app->resize(m_app->viewport.width, m_app->viewport.height);
+    return FF_SUCCESS;
+}
+
+FFWord KXFFGLPlugin::Connect()
+{
+    m_app->connect();
+    return FF_SUCCESS;
+}
+
+FFWord KXFFGLPlugin::Disconnect()
+{
+    m_app->disconnect();
+    return FF_SUCCESS;
+}
+
+FFWord KXFFGLPlugin::SetTime(double) { return FF_SUCCESS; }
+
+FFWord KXFFGLPlugin::SetParameter(const SetParameterStructTag* record)
+{
+    if (record == nullptr || record->ParameterNumber > static_cast<uint32_t>(INT_MAX))
+        return FF_FAIL;
+    KX::Param* p = m_app->getParameter(static_cast<int>(record->ParameterNumber));
+    if (p == nullptr)
+        return FF_FAIL;
+
+    const float v = wordToFloat(record->NewParameterValue);
+    bool applied = true;
+    switch (p->getType()) {
+    case KX::PARAM_FLOAT:
+        if (p->getNumElements() <= 1) {
+            // Single precision, and deliberately not clamped: hosts may drive values past 0..1.
+            const float lo = p->getMin();
+            const float hi = p->getMax();
+            p->setFloat(lo + (hi - lo) * v, 0);
+        } else {
+            const auto* values = reinterpret_cast<const float*>(record->NewParameterValue);
+            if (values == nullptr)
+                return FF_FAIL;
+            p->setFloatArray01(values);
+        }
+        break;
+    case KX::PARAM_BOOL:
+        p->setBool(v != 0.0f); // a NaN counts as true
+        break;
+    case KX::PARAM_STRING: {
+        const auto* text = reinterpret_cast<const char*>(record->NewParameterValue);
+        if (text == nullptr)
+            return FF_FAIL; // nothing to copy; the value stays as it was
+        p->setString(text);
+        break;
+    }
+    case KX::PARAM_EVENT: {
+        const bool on = v > 0.0f;
+        applied = on != p->getBool();
+        if (applied)
+            p->setBool(on);
+        break;
+    }
+    case KX::PARAM_SELECTION:
+        // Truncated toward zero; values that no int can hold are refused rather than converted
+        // with undefined results.
+        if (!std::isfinite(v) || v >= 2147483648.0f || v < -2147483648.0f)
+            return FF_FAIL;
+        p->setInt(static_cast<int>(v));
+        break;
+    default:
+        return FF_FAIL;
+    }
+    if (applied && m_glReady)
+        m_app->onParameterChanged(p);
+    return FF_SUCCESS;
+}
+
+FFWord KXFFGLPlugin::GetParameter(uint32_t index)
+{
+    if (index > static_cast<uint32_t>(INT_MAX))
+        return FF_FAIL;
+    KX::Param* p = m_app->getParameter(static_cast<int>(index));
+    if (p == nullptr)
+        return FF_FAIL;
+    switch (p->getType()) {
+    case KX::PARAM_FLOAT:
+        if (p->getNumElements() <= 1)
+            return floatToWord(p->getFloat01());
+        return reinterpret_cast<FFWord>(p->getAddress());
+    case KX::PARAM_BOOL:
+    case KX::PARAM_EVENT:
+        return floatToWord(p->getBool() ? 1.0f : 0.0f);
+    case KX::PARAM_STRING:
+        return reinterpret_cast<FFWord>(p->getString());
+    case KX::PARAM_SELECTION:
+        return floatToWord(static_cast<float>(p->getInt()));
+    default:
+        return FF_FAIL;
+    }
+}
+
+char* KXFFGLPlugin::GetParameterDisplay(uint32_t index)
+{
+    KX::Param* p = index > static_cast<uint32_t>(INT_MAX) ? nullptr
+                                                          : m_app->getParameter(static_cast<int>(index));
+    if (p == nullptr) {
+        std::printf("No param!");
+        return nullptr;
+    }
+    if (const char* own = m_app->getParameterDisplay(p))
+        return const_cast<char*>(own); // the host only reads display texts
+
+    switch (p->getType()) {
+    case KX::PARAM_FLOAT:
+        std::snprintf(m_displayText, sizeof m_displayText, "%.2f", static_cast<double>(p->getFloat()));
+        return m_displayText;
+    case KX::PARAM_BOOL:
+    case KX::PARAM_EVENT:
+        std::snprintf(m_displayText, sizeof m_displayText, "%d", p->getBool() ? 1 : 0);
+        return m_displayText;
+    case KX::PARAM_STRING:
+    case KX::PARAM_SELECTION:
+        return const_cast<char*>(static_cast<const char*>(p->getString()));
+    default:
+        return nullptr;
+    }
+}
+
+void KXFFGLPlugin::setupInputTextures(const ProcessOpenGLStructTag* frame)
+{
+    // Read no further than the host gave: a null array carries no textures, and null entries are
+    // skipped.
+    if (frame->inputTextures == nullptr)
+        return;
+    const uint32_t count = frame->numInputTextures < static_cast<uint32_t>(KX_MAX_INPUT_TEXTURES)
+                               ? frame->numInputTextures
+                               : static_cast<uint32_t>(KX_MAX_INPUT_TEXTURES);
+    for (uint32_t i = 0; i < count; ++i) {
+        const FFGLTextureStructTag* host = frame->inputTextures[i];
+        if (host == nullptr)
+            continue;
+        KXGfx::Texture*& slot = m_app->inputTextures[i];
+        if (slot == nullptr) {
+            slot = new KXGfx::Texture();
+            slot->init();
+        }
+        slot->id = host->Handle;
+        slot->target = GL_TEXTURE_2D;
+        slot->width = toInt(host->Width);
+        slot->height = toInt(host->Height);
+        slot->hwWidth = toInt(host->HardwareWidth);
+        slot->hwHeight = toInt(host->HardwareHeight);
+        slot->pixelFormat = GL_RGBA;
+        slot->pixelType = GL_UNSIGNED_BYTE;
+        slot->computeMaxCoords();
+    }
+}
+
+FFWord KXFFGLPlugin::ProcessOpenGL(ProcessOpenGLStructTag* frame)
+{
+    if (frame == nullptr)
+        return FF_FAIL;
+
+    const double now = KXApp::getTickCount();
+    double delta = now - m_lastTickMs;
+    if (delta > kMaxFrameGapMs)
+        delta = kPausedFrameMs;
+    m_lastTickMs = now;
+    m_app->setFrameMesec(delta);
+    m_app->update();
+
+    setupInputTextures(frame);
+    for (int i = 0; i < GetMinInputs(); ++i)
+        if (m_app->inputTextures[i] == nullptr)
+            return FF_FAIL;
+
+    KXGfx::setMainFboId(frame->HostFBO);
+
+    // The application draws with identity matrices, and whatever it changes in the three matrix
+    // stacks or the attribute state is undone before the host continues. Stack depths are
+    // recorded too, so that pushes the application leaves behind cannot shift the host's stacks.
+    GLint savedMode = GL_MODELVIEW;
+    glGetIntegerv(GL_MATRIX_MODE, &savedMode);
+    const MatrixStack stacks[] = {{GL_TEXTURE, GL_TEXTURE_STACK_DEPTH},
+                                  {GL_PROJECTION, GL_PROJECTION_STACK_DEPTH},
+                                  {GL_MODELVIEW, GL_MODELVIEW_STACK_DEPTH}};
+    GLint depths[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        glMatrixMode(stacks[i].mode);
+        glGetIntegerv(stacks[i].depthQuery, &depths[i]);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    GLint attribDepth = 0;
+    glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &attribDepth);
+    glPushAttrib(kAllAttribGroups);
+
+    m_app->draw();
+
+    GLint depth = 0;
+    for (glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth); depth > attribDepth + 1; --depth)
+        glPopAttrib();
+    glPopAttrib();
+    for (int i = 0; i < 3; ++i) {
+        glMatrixMode(stacks[i].mode);
+        for (glGetIntegerv(stacks[i].depthQuery, &depth); depth > depths[i] + 1; --depth)
+            glPopMatrix();
+        glPopMatrix();
+    }
+    glMatrixMode(static_cast<GLenum>(savedMode));
+    return FF_SUCCESS;
+}

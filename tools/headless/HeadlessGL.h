@@ -1,0 +1,98 @@
+// A desktop OpenGL context without a window system, and a framebuffer object that stands in for
+// the framebuffer a video host hands to a plug-in. The headless FFGL host and the GL tests run
+// the framework on top of these two classes.
+//
+// HeadlessGL owns one EGL context (compatibility profile, GL 2.1 or later) on one EGL display.
+// The platform is chosen in this order, the first that yields a working context winning:
+//   "device"      EGL_EXT_platform_device: one EGL device per GPU (NVIDIA's driver; Mesa lists
+//                 its software rasteriser here too). Hardware devices are tried before software.
+//   "surfaceless" EGL_MESA_platform_surfaceless: Mesa without any window system (llvmpipe).
+//   "default"     eglGetDisplay(EGL_DEFAULT_DISPLAY): whatever the EGL library picks.
+// The context is made current without a surface (EGL_KHR_surfaceless_context) or, where that is
+// missing, with a 1x1 pbuffer. With no surface the default framebuffer (name 0) is incomplete:
+// draw into a Framebuffer.
+//
+// Threads: a context is current on one thread at a time. create() leaves the new context current
+// on the calling thread; makeCurrent() moves it to the calling thread. Framebuffer calls need a
+// current context (the one they were created in, or one sharing its objects).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kxhost {
+
+class HeadlessGL {
+public:
+    // A new context, current on the calling thread, or null with `error` naming the EGL or GL
+    // call that failed (with the EGL error code as text) on every platform tried. The caller
+    // owns the result.
+    static std::unique_ptr<HeadlessGL> create(std::string& error);
+
+    // Whether any EGL display can be initialised at all (on any of the platforms above). Tests
+    // use it to tell "this machine has no EGL" from "context creation is broken".
+    static bool displayAvailable();
+
+    // Destroys the context (releasing it first if current) and its pbuffer. The EGL display is
+    // process-wide and stays initialised until exit: terminating it would unload the driver
+    // under every other user of the display.
+    ~HeadlessGL();
+    HeadlessGL(const HeadlessGL&) = delete;
+    HeadlessGL& operator=(const HeadlessGL&) = delete;
+
+    // "device", "surfaceless" or "default"; a static string.
+    const char* platformName() const;
+    // GL_RENDERER and GL_VERSION as the context reported them at creation.
+    std::string renderer() const;
+    std::string version() const;
+    // Makes this context current on the calling thread; false when EGL refuses.
+    bool makeCurrent();
+
+private:
+    HeadlessGL() = default;
+
+    // EGL handles kept as void* so that this header does not pull in the EGL headers.
+    void* display_ = nullptr;
+    void* context_ = nullptr;
+    void* surface_ = nullptr; // 1x1 pbuffer, or null when current without a surface
+    const char* platform_ = "";
+    std::string renderer_;
+    std::string version_;
+};
+
+// A framebuffer object with an RGBA8 colour renderbuffer and a 24-bit depth renderbuffer. Owns
+// its GL names; release() (also run by the destructor) deletes them in the current context.
+class Framebuffer {
+public:
+    Framebuffer() = default;
+    ~Framebuffer();
+    Framebuffer(const Framebuffer&) = delete;
+    Framebuffer& operator=(const Framebuffer&) = delete;
+    Framebuffer(Framebuffer&& other) noexcept;
+    Framebuffer& operator=(Framebuffer&& other) noexcept;
+
+    // Creates (re-creates) the framebuffer at width x height. On failure returns false, holds
+    // nothing, and `error` names the GL call that failed. The bindings in force are kept.
+    bool create(int width, int height, std::string& error);
+    // The GL framebuffer name (0 when not created): what a host passes as its framebuffer.
+    unsigned id() const { return fbo_; }
+    // Binds it as draw and read framebuffer and sets the viewport to its whole size.
+    void bind() const;
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // The colour buffer as RGBA8, width * height * 4 bytes, rows from the TOP of the image down
+    // (GL stores them bottom-up). The read framebuffer binding and the pixel-pack state in force
+    // are restored. False when not created or GL reports an error.
+    bool readPixels(std::vector<unsigned char>& rgba) const;
+    void release();
+
+private:
+    unsigned fbo_ = 0;
+    unsigned color_ = 0;
+    unsigned depth_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+} // namespace kxhost
