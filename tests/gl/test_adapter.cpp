@@ -63,6 +63,8 @@ public:
         params.find("Text")->setString("start");
         params.addListener(&listener);
     }
+    // The listener is a member: release the parameters while it is still alive to hear them go.
+    ~ProbeApp() override { params.release(); }
 
     bool init() override
     {

@@ -1,0 +1,166 @@
+// ClearGen: the smallest useful FFGL source plug-in, written straight against the FFGL records
+// with no framework. Each frame clears the host's framebuffer to the colour of its three standard
+// parameters "Red", "Green" and "Blue". It is the host tests' generator and the trivial baseline
+// for benchmarks.
+//
+// Answers codes 0, 1, 2, 4, 5, 6, 7, 8, 9, 10, 13, 15, 17, 18, 19 and 23; every other code fails.
+// Compile-time switches build the misbehaving variants the host tests need:
+//   CLEARGEN_TYPE        plug-in type announced by code 0 (default FF_SOURCE)
+//   CLEARGEN_GL_CAP      answer to capability 4, OpenGL processing (default 1)
+//   CLEARGEN_FAIL_FRAME  code 17 fails from this frame of an instance on (default 0: never)
+// When the environment variable CLEARGEN_TRACE names a file, every call appends its function
+// code to it, one per line, so tests can check the order of the host's calls.
+//
+// Threads and GL: called from the host's one thread; codes 17, 18, 19 and 23 with its context
+// current. Instances are heap objects owned by the host between codes 18 and 19.
+#include "FFGLPluginSDK.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifndef CLEARGEN_TYPE
+#define CLEARGEN_TYPE FF_SOURCE
+#endif
+#ifndef CLEARGEN_GL_CAP
+#define CLEARGEN_GL_CAP 1
+#endif
+#ifndef CLEARGEN_FAIL_FRAME
+#define CLEARGEN_FAIL_FRAME 0
+#endif
+
+namespace {
+
+constexpr uint32_t kParamCount = 3;
+constexpr int kDisplayCapacity = 16;
+
+// NUL-padded 16-byte names, as code 5 hands them out.
+const char kParamNames[kParamCount][FF_PARAM_NAME_SIZE] = {"Red", "Green", "Blue"};
+const float kParamDefaults[kParamCount] = {0.25f, 0.75f, 0.5f};
+
+const PluginInfoStructTag kInfo = {1, 500, {'C', 'L', 'R', 'G'}, "ClearGen", CLEARGEN_TYPE};
+char kDescription[] = "Clears the host framebuffer to one colour";
+char kAbout[] = "ffglhost test generator";
+const PluginExtendedInfoStructTag kExtendedInfo = {1, 0, kDescription, kAbout, 0, nullptr};
+
+struct Instance {
+    float values[kParamCount];
+    FFGLViewportStructTag viewport;
+    char display[kDisplayCapacity];
+    int frames;
+};
+
+FFWord bitsOf(float v)
+{
+    uint32_t b = 0;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+float floatOf(FFWord w)
+{
+    const uint32_t b = static_cast<uint32_t>(w);
+    float v = 0.f;
+    std::memcpy(&v, &b, sizeof v);
+    return v;
+}
+
+void trace(uint32_t code)
+{
+    static const char* const path = std::getenv("CLEARGEN_TRACE");
+    if (path == nullptr)
+        return;
+    if (std::FILE* f = std::fopen(path, "a")) {
+        std::fprintf(f, "%u\n", code);
+        std::fclose(f);
+    }
+}
+
+FFWord instantiate(const FFGLViewportStructTag* viewport)
+{
+    if (viewport == nullptr)
+        return FF_FAIL;
+    Instance* in = new Instance();
+    std::memcpy(in->values, kParamDefaults, sizeof in->values);
+    in->viewport = *viewport;
+    return reinterpret_cast<FFWord>(in);
+}
+
+FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
+{
+    if (frame == nullptr)
+        return FF_FAIL;
+    ++in->frames;
+    if (CLEARGEN_FAIL_FRAME > 0 && in->frames >= CLEARGEN_FAIL_FRAME)
+        return FF_FAIL;
+    // Draws into whatever the host bound (its HostFBO) and leaves the clear colour as found.
+    GLfloat saved[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
+    glClearColor(in->values[0], in->values[1], in->values[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(saved[0], saved[1], saved[2], saved[3]);
+    return FF_SUCCESS;
+}
+
+FFWord setParameter(Instance* in, const SetParameterStructTag* record)
+{
+    if (record == nullptr || record->ParameterNumber >= kParamCount)
+        return FF_FAIL;
+    const float v = floatOf(record->NewParameterValue);
+    if (!std::isfinite(v))
+        return FF_FAIL;
+    in->values[record->ParameterNumber] = v < 0.f ? 0.f : (v > 1.f ? 1.f : v);
+    return FF_SUCCESS;
+}
+
+FFWord instanceCall(uint32_t code, FFWord input, Instance* in)
+{
+    if (in == nullptr)
+        return FF_FAIL;
+    switch (code) {
+    case FF_GETPARAMETERDISPLAY:
+        if (input >= kParamCount)
+            return 0;
+        std::snprintf(in->display, sizeof in->display, "%.2f", static_cast<double>(in->values[input]));
+        return reinterpret_cast<FFWord>(in->display);
+    case FF_SETPARAMETER: return setParameter(in, reinterpret_cast<const SetParameterStructTag*>(input));
+    case FF_GETPARAMETER: return input < kParamCount ? bitsOf(in->values[input]) : FF_FAIL;
+    case FF_PROCESSOPENGL: return processOpenGL(in, reinterpret_cast<const ProcessOpenGLStructTag*>(input));
+    case FF_DEINSTANTIATEGL: delete in; return FF_SUCCESS;
+    case FF_RESIZE:
+        if (input == 0)
+            return FF_FAIL;
+        in->viewport = *reinterpret_cast<const FFGLViewportStructTag*>(input);
+        return FF_SUCCESS;
+    default: return FF_FAIL;
+    }
+}
+
+} // namespace
+
+extern "C" FFWord plugMain(uint32_t functionCode, FFWord inputValue, FFWord instanceID)
+{
+    trace(functionCode);
+    switch (functionCode) {
+    case FF_GETINFO: return reinterpret_cast<FFWord>(&kInfo);
+    case FF_INITIALISE:
+    case FF_DEINITIALISE: return FF_SUCCESS;
+    case FF_GETNUMPARAMETERS: return kParamCount;
+    case FF_GETPARAMETERNAME: return inputValue < kParamCount ? reinterpret_cast<FFWord>(kParamNames[inputValue]) : 0;
+    case FF_GETPARAMETERDEFAULT: return inputValue < kParamCount ? bitsOf(kParamDefaults[inputValue]) : FF_FAIL;
+    case FF_GETPARAMETERTYPE: return inputValue < kParamCount ? static_cast<FFWord>(FF_TYPE_STANDARD) : FF_FAIL;
+    case FF_GETPLUGINCAPS: return inputValue == FF_CAP_PROCESSOPENGL ? CLEARGEN_GL_CAP : 0;
+    case FF_GETEXTENDEDINFO: return reinterpret_cast<FFWord>(&kExtendedInfo);
+    case FF_INSTANTIATEGL: return instantiate(reinterpret_cast<const FFGLViewportStructTag*>(inputValue));
+    case FF_GETPARAMETERDISPLAY:
+    case FF_SETPARAMETER:
+    case FF_GETPARAMETER:
+    case FF_PROCESSOPENGL:
+    case FF_DEINSTANTIATEGL:
+    case FF_RESIZE: return instanceCall(functionCode, inputValue, reinterpret_cast<Instance*>(instanceID));
+    default: return FF_FAIL;
+    }
+}

@@ -1,0 +1,40 @@
+// Headless context and size limits (see HostContext.h).
+#include "HostContext.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <string>
+
+namespace ffglhost {
+
+Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out)
+{
+    out.reset();
+    if (!kxhost::HeadlessGL::displayAvailable())
+        return Status::badInput("no EGL display could be opened (no GPU driver or Mesa EGL on this machine): "
+                                "cannot render headless");
+    std::string error;
+    out = kxhost::HeadlessGL::create(error);
+    if (out == nullptr)
+        return Status::failed("cannot create a headless OpenGL context: " + error);
+    return Status();
+}
+
+Status checkFrameSize(int width, int height)
+{
+    GLint viewport[2] = {0, 0};
+    GLint renderbuffer = 0;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    const int maxW = std::min(viewport[0], renderbuffer);
+    const int maxH = std::min(viewport[1], renderbuffer);
+    if (width > maxW || height > maxH)
+        return Status::badInput("--size " + std::to_string(width) + "x" + std::to_string(height) +
+                                " is larger than this GL context allows (" + std::to_string(maxW) + "x" +
+                                std::to_string(maxH) + ")");
+    return Status();
+}
+
+} // namespace ffglhost

@@ -1,0 +1,22 @@
+// The host's GL side: opening the headless context with the host's error policy, and the
+// largest frame that context can render. Runs on the main thread; the size query needs the
+// context current.
+#pragma once
+
+#include "Status.h"
+
+#include "HeadlessGL.h"
+
+#include <memory>
+
+namespace ffglhost {
+
+// A new headless context, current on the calling thread. No EGL display at all is bad input
+// (exit status 2: nothing can run here); a display without a usable context is a failure.
+Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out);
+
+// Bad input when width x height exceeds GL_MAX_VIEWPORT_DIMS or GL_MAX_RENDERBUFFER_SIZE of the
+// current context.
+Status checkFrameSize(int width, int height);
+
+} // namespace ffglhost

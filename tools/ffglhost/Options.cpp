@@ -1,0 +1,170 @@
+// Command-line parsing (see Options.h).
+#include "Options.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace ffglhost {
+
+namespace {
+
+const char kUsage[] =
+    "usage: ffglhost info PLUGIN.so\n"
+    "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
+    "       ffglhost --help\n";
+
+const char kHelp[] =
+    "ffglhost: a headless FFGL 1.5 host for source (generator) plug-ins.\n"
+    "\n"
+    "usage: ffglhost info PLUGIN.so\n"
+    "       ffglhost render PLUGIN.so [options]\n"
+    "       ffglhost --help\n"
+    "\n"
+    "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
+    "render   renders frames into an offscreen framebuffer and writes PNG files.\n"
+    "\n"
+    "render options:\n"
+    "  --size WxH         frame size in pixels (default 1280x720)\n"
+    "  --frames N         number of frames to render (default 120)\n"
+    "  --set NAME=VALUE   host value 0..1 for the parameter named exactly NAME, set before the\n"
+    "                     first frame (repeatable)\n"
+    "  --out PATH         the PNG file of the last frame (default out/<plug-in name>.png), or with\n"
+    "                     --every the folder for the frames (default out/<plug-in name>)\n"
+    "  --every K          write every K-th frame as PATH/frame_NNNNN.png instead\n"
+    "\n"
+    "exit status: 0 success, 1 a plug-in call or the rendering failed, 2 bad usage or input, or\n"
+    "no EGL display.\n";
+
+// A whole decimal number, nothing around it.
+bool parseInt(const std::string& text, int& out)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto r = std::from_chars(first, last, out);
+    return r.ec == std::errc() && r.ptr == last && !text.empty();
+}
+
+Status parseSize(const std::string& text, Options& out)
+{
+    const std::size_t x = text.find('x');
+    int w = 0, h = 0;
+    if (x == std::string::npos || !parseInt(text.substr(0, x), w) || !parseInt(text.substr(x + 1), h))
+        return Status::badInput("--size \"" + text + "\": expected WIDTHxHEIGHT in pixels, e.g. 1280x720");
+    if (w < 1 || h < 1)
+        return Status::badInput("--size \"" + text + "\": width and height must be at least 1");
+    out.width = w;
+    out.height = h;
+    return Status();
+}
+
+Status parseCount(const char* option, const std::string& text, int& out)
+{
+    int n = 0;
+    if (!parseInt(text, n) || n < 1 || n > kMaxFrames)
+        return Status::badInput(std::string(option) + " \"" + text + "\": expected a whole number from 1 to " +
+                                std::to_string(kMaxFrames));
+    out = n;
+    return Status();
+}
+
+Status parseSetting(const std::string& text, Options& out)
+{
+    // Names may hold '=', numbers never do: the value starts after the last one.
+    const std::size_t eq = text.rfind('=');
+    if (eq == std::string::npos || eq == 0)
+        return Status::badInput("--set \"" + text + "\": expected NAME=VALUE");
+    const std::string value = text.substr(eq + 1);
+    double v = 0.0;
+    const char* first = value.data();
+    const char* last = first + value.size();
+    const auto r = std::from_chars(first, last, v);
+    if (value.empty() || r.ec != std::errc() || r.ptr != last || !std::isfinite(v) || v < 0.0 || v > 1.0)
+        return Status::badInput("--set \"" + text + "\": the value must be a number from 0 to 1");
+    out.settings.push_back(ParameterSetting{text.substr(0, eq), static_cast<float>(v)});
+    return Status();
+}
+
+bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+} // namespace
+
+const char* usageText() { return kUsage; }
+
+const char* helpText() { return kHelp; }
+
+Status parseOptions(int argc, const char* const* argv, Options& out, bool& usageError)
+{
+    out = Options();
+    usageError = false;
+    auto usage = [&usageError](const std::string& what) {
+        usageError = true;
+        return Status::badInput(what);
+    };
+    const std::vector<std::string> args(argv + 1, argv + (argc > 1 ? argc : 1));
+    if (args.empty())
+        return usage("no command given");
+    for (const std::string& a : args) {
+        if (isHelp(a)) {
+            out.command = Command::Help;
+            return Status();
+        }
+    }
+    if (args[0] == "info")
+        out.command = Command::Info;
+    else if (args[0] == "render")
+        out.command = Command::Render;
+    else
+        return usage("unknown command \"" + args[0] + "\"");
+
+    bool haveEvery = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a.size() < 2 || a[0] != '-') {
+            if (!out.pluginPath.empty())
+                return usage("unexpected argument \"" + a + "\"");
+            out.pluginPath = a;
+            continue;
+        }
+        if (out.command == Command::Info)
+            return usage("info takes no option \"" + a + "\"");
+        // --name VALUE or --name=VALUE
+        const std::size_t eq = a.find('=');
+        const std::string name = a.substr(0, eq);
+        if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every")
+            return usage("unknown option \"" + name + "\"");
+        std::string value;
+        if (eq != std::string::npos)
+            value = a.substr(eq + 1);
+        else if (i + 1 < args.size())
+            value = args[++i];
+        else
+            return usage("option " + name + " needs a value");
+
+        Status s;
+        if (name == "--size") {
+            s = parseSize(value, out);
+        } else if (name == "--frames") {
+            s = parseCount("--frames", value, out.frames);
+        } else if (name == "--every") {
+            s = parseCount("--every", value, out.every);
+            haveEvery = true;
+        } else if (name == "--set") {
+            s = parseSetting(value, out);
+        } else if (value.empty()) {
+            s = Status::badInput("--out needs a non-empty path");
+        } else {
+            out.outPath = value;
+        }
+        if (!s.ok())
+            return s;
+    }
+    if (out.pluginPath.empty())
+        return usage("no plug-in file given");
+    if (haveEvery && out.every > out.frames)
+        return Status::badInput("--every " + std::to_string(out.every) + " is more than the " +
+                                std::to_string(out.frames) + " frames rendered: no frame would be written");
+    return Status();
+}
+
+} // namespace ffglhost

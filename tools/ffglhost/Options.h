@@ -1,0 +1,45 @@
+// The command line of ffglhost: which command, which plug-in file, and the render options, with
+// every value checked as far as it can be without the plug-in and a GL context (parameter names
+// and the context's size limits are checked later). Plain values; any thread.
+#pragma once
+
+#include "Status.h"
+
+#include <string>
+#include <vector>
+
+namespace ffglhost {
+
+constexpr int kDefaultWidth = 1280;
+constexpr int kDefaultHeight = 720;
+constexpr int kDefaultFrames = 120;
+constexpr int kMaxFrames = 1000000;
+
+enum class Command { Help, Info, Render };
+
+// One --set NAME=VALUE: a host value in 0..1 for the parameter named exactly NAME.
+struct ParameterSetting {
+    std::string name;
+    float value = 0.f;
+};
+
+struct Options {
+    Command command = Command::Help;
+    std::string pluginPath;
+    int width = kDefaultWidth;
+    int height = kDefaultHeight;
+    int frames = kDefaultFrames;
+    int every = 0;                          // 0: write only the last frame
+    std::vector<ParameterSetting> settings; // in command-line order
+    std::string outPath;                    // empty: the default path for the plug-in
+};
+
+// Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command
+// or option, a missing argument) also sets `usageError` so that the caller prints the usage.
+Status parseOptions(int argc, const char* const* argv, Options& out, bool& usageError);
+
+// The short usage (a few lines, newline-terminated) and the full help text.
+const char* usageText();
+const char* helpText();
+
+} // namespace ffglhost

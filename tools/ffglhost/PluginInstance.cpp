@@ -1,0 +1,48 @@
+// Per-instance calls (see PluginInstance.h).
+#include "PluginInstance.h"
+
+namespace ffglhost {
+
+PluginInstance::~PluginInstance() { (void)destroy(); }
+
+Status PluginInstance::create(int width, int height)
+{
+    Status s = destroy();
+    if (!s.ok())
+        return s;
+    FFGLViewportStructTag viewport{0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+    s = plugin_.instantiate(viewport, id_);
+    alive_ = s.ok();
+    return s;
+}
+
+Status PluginInstance::destroy()
+{
+    if (!alive_)
+        return Status();
+    alive_ = false;
+    return plugin_.deInstantiate(id_);
+}
+
+Status PluginInstance::processFrame(unsigned hostFbo)
+{
+    ProcessOpenGLStructTag frame{};
+    frame.numInputTextures = 0;
+    frame.inputTextures = nullptr;
+    frame.HostFBO = hostFbo;
+    return plugin_.processOpenGL(id_, frame);
+}
+
+Status PluginInstance::setParameter(uint32_t index, float value) { return plugin_.setParameter(id_, index, value); }
+
+Status PluginInstance::getParameter(uint32_t index, float& value) const
+{
+    return plugin_.getParameter(id_, index, value);
+}
+
+Status PluginInstance::parameterDisplay(uint32_t index, std::string& text) const
+{
+    return plugin_.parameterDisplay(id_, index, text);
+}
+
+} // namespace ffglhost

@@ -1,0 +1,41 @@
+// PNG output through libpng's simplified API (see PngWriter.h).
+#include "PngWriter.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace ffglhost {
+
+Status writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgba)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    if (width < 1 || height < 1 || rgba.size() != rowBytes * static_cast<std::size_t>(height))
+        return Status::failed("cannot write " + path + ": the image has no pixels or the wrong size");
+
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
+    if (ec)
+        return Status::failed("cannot create the folder " + parent.string() + ": " + ec.message());
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    const int ok = png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), static_cast<png_int_32>(rowBytes),
+                                           nullptr);
+    if (ok == 0) {
+        const std::string why = image.message;
+        png_image_free(&image);
+        std::remove(path.c_str());
+        return Status::failed("cannot write " + path + ": " + why);
+    }
+    return Status();
+}
+
+} // namespace ffglhost
