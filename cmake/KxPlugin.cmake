@@ -14,7 +14,6 @@ function(kx_add_ffgl_plugin name)
   target_link_options(${name} PRIVATE
     -Wl,--undefined=plugMain
     -Wl,--version-script=${KX_PLUGIN_EXPORTS}
-    -Wl,--exclude-libs,ALL
     -Wl,--no-undefined)
   set_target_properties(${name} PROPERTIES
     PREFIX ""

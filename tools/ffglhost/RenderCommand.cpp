@@ -153,6 +153,11 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
             std::vector<unsigned char>& target = o.every > 0 ? pixels : r.lastFrame;
             if (!framebuffer.readPixels(target))
                 return Status::failed("cannot read frame " + std::to_string(frame) + " back from the framebuffer");
+            // The framebuffer starts cleared to black, so its colours are the frame as it looks
+            // over black; pictures for people are written opaque rather than with the
+            // plug-in's coverage alpha (which viewers show over white).
+            for (std::size_t i = 3; i < target.size(); i += 4)
+                target[i] = 255;
         }
         if (keep && o.every > 0) {
             const std::string file = (std::filesystem::path(outPath) / frameFileName(frame)).string();
