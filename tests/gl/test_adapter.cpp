@@ -4,6 +4,7 @@
 // GL state around the application's draw.
 #include "FFGLPluginInfo.h"
 #include "FFGLPluginSDK.h"
+#include "FFWordBits.h"
 #include "GLTestFixture.h"
 #include "KXFFGLApp.h"
 #include "KXFFGLPlugin.h"
@@ -22,21 +23,6 @@
 #include <vector>
 
 namespace {
-
-uint32_t bitsOf(float v)
-{
-    uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float floatOf(FFWord w)
-{
-    const uint32_t b = static_cast<uint32_t>(w);
-    float v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 struct Notifications : KX::ParamListener {
     void paramChanged(KX::Param* p) override { changed.push_back(p->getName()); }

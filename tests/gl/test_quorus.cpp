@@ -5,6 +5,7 @@
 // Depths of the particles come from the C library's rand(), which the plug-in shares with this
 // process: seeding it before an instantiation makes the starting depths known here.
 #include "FFGLPluginSDK.h"
+#include "FFWordBits.h"
 #include "GLTestFixture.h"
 #include "HeadlessGL.h"
 #include "KXPerlin.h"
@@ -80,21 +81,6 @@ PlugMain loadPlugMain(std::string& error)
     return entry;
 }
 
-FFWord floatWord(float v)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
-
-float wordFloat(FFWord w)
-{
-    const uint32_t bits = static_cast<uint32_t>(w);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
 // One host instance, destroyed with the object.
 class Instance {
 public:
@@ -114,10 +100,10 @@ public:
     bool ok() const { return id_ != FF_FAIL && id_ != 0; }
     FFWord set(uint32_t index, float value)
     {
-        SetParameterStructTag record{index, floatWord(value)};
+        SetParameterStructTag record{index, bitsOf(value)};
         return entry_(FF_SETPARAMETER, reinterpret_cast<FFWord>(&record), id_);
     }
-    float get(uint32_t index) { return wordFloat(entry_(FF_GETPARAMETER, index, id_)); }
+    float get(uint32_t index) { return floatOf(entry_(FF_GETPARAMETER, index, id_)); }
     std::string display(uint32_t index)
     {
         const char* text = reinterpret_cast<const char*>(entry_(FF_GETPARAMETERDISPLAY, index, id_));
@@ -308,7 +294,7 @@ TEST_F(Quorus, ElevenStandardParametersWithNormalisedDefaults)
         EXPECT_EQ(call(FF_GETPARAMETERTYPE, i), static_cast<FFWord>(FF_TYPE_STANDARD));
         const FFWord word = call(FF_GETPARAMETERDEFAULT, i);
         ASSERT_NE(word, FF_FAIL);
-        const float def = wordFloat(word);
+        const float def = floatOf(word);
         EXPECT_GE(def, 0.0f);
         EXPECT_LE(def, 1.0f);
         EXPECT_NEAR(def, defaults[i], 1e-6f);

@@ -2,6 +2,7 @@
 // creation and destruction, connect bookkeeping, and the parameter metadata of the instance base.
 #include "FFGLPluginInfo.h"
 #include "FFGLPluginSDK.h"
+#include "FFWordBits.h"
 
 #include <gtest/gtest.h>
 
@@ -29,21 +30,6 @@ struct Faults {
     bool initFails = false;
     FFWord connectResult = FF_SUCCESS;
 } g_faults;
-
-uint32_t bitsOf(float v)
-{
-    uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float floatOf(FFWord w)
-{
-    const uint32_t b = static_cast<uint32_t>(w);
-    float v;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 class TestInstance : public CFreeFrameGLPlugin {
 public:
