@@ -605,6 +605,219 @@ bool Texture::setPixelFunc()
     }
 }
 
+// --- Upload, locking, reading back and drawing ---
+
+namespace {
+
+constexpr int kQuadVertices = 4;
+
+// Sets GL_UNPACK_ALIGNMENT to 1 and gives the previous value.
+GLint unpackTightly()
+{
+    GLint previous = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &previous);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    return previous;
+}
+
+// One quad from client arrays on client unit 0: `dims` floats per vertex, 2 per coordinate, both
+// in the order (left, top), (left, bottom), (right, bottom), (right, top).
+void drawFan(const GLfloat* vertices, int dims, const GLfloat* texCoords)
+{
+    glClientActiveTexture(GL_TEXTURE0);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(dims, GL_FLOAT, 0, vertices);
+    glDrawArrays(GL_TRIANGLE_FAN, 0, kQuadVertices);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+// Texture coordinates of the whole image, plain or mirrored vertically.
+void wholeImageCoords(const Texture& t, bool mirrored, GLfloat out[2 * kQuadVertices])
+{
+    const GLfloat plain[2 * kQuadVertices] = {0, 0, 0, t.maxV, t.maxU, t.maxV, t.maxU, 0};
+    const GLfloat mirror[2 * kQuadVertices] = {0, t.maxV, 0, 0, t.maxU, 0, t.maxU, t.maxV};
+    std::memcpy(out, mirrored ? mirror : plain, sizeof(plain));
+}
+
+void rectVertices(float x, float y, float w, float h, GLfloat out[2 * kQuadVertices])
+{
+    const GLfloat v[2 * kQuadVertices] = {x, y, x, y + h, x + w, y + h, x + w, y};
+    std::memcpy(out, v, sizeof(v));
+}
+
+} // namespace
+
+bool Texture::update(void* data, int width, int height)
+{
+    return update(data, 0, 0, width != 0 ? width : this->width, height != 0 ? height : this->height);
+}
+
+bool Texture::update(void* data, int x, int y, int width, int height)
+{
+    bind(0);
+    const GLint alignment = unpackTightly();
+    if (isCompressed())
+        glCompressedTexSubImage2D(target, 0, x, y, width, height, internalFormat, compressedSize, data);
+    else
+        glTexSubImage2D(target, 0, x, y, width, height, pixelFormat, pixelType, data);
+    if (kxGetGLError())
+        return false;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    unbind();
+    return true;
+}
+
+unsigned char* Texture::lock(LOCKFLAGS flags, int level)
+{
+    resetAllSamplers();
+    glEnable(target);
+    const GLint alignment = unpackTightly();
+    // GL writes hwWidth x hwHeight pixels of pixelFormat / pixelType, which can be larger than
+    // bytesPerPixel says (a wrapper filled by the adapter has none): size the buffer for
+    // whichever is larger so the read-back and the upload never run past it.
+    const int readSize = clientPixelSize(pixelFormat, pixelType);
+    const int pixelSize = bytesPerPixel > 0 ? bytesPerPixel : readSize;
+    const int allocSize = readSize > pixelSize ? readSize : pixelSize;
+    lockBuffer.reset(new (std::nothrow) unsigned char[byteCount(hwWidth, hwHeight, allocSize) + 1]);
+    lockFlags = flags;
+    bind(0);
+    if ((flags & LOCK_READ) != 0 && lockBuffer != nullptr) {
+        // Read-back rows are padded to GL_PACK_ALIGNMENT; the buffer's rows are not.
+        GLint packAlignment = 4;
+        glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(target, level, pixelFormat, pixelType, lockBuffer.get());
+        glPixelStorei(GL_PACK_ALIGNMENT, packAlignment);
+    }
+    lockPitch = hwWidth * pixelSize;
+    lockLevel = level;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    return lockBuffer.get();
+}
+
+bool Texture::unlock()
+{
+    const GLint alignment = unpackTightly();
+    if ((lockFlags & LOCK_WRITE) != 0 && lockBuffer != nullptr)
+        glTexSubImage2D(GL_TEXTURE_2D, lockLevel, 0, 0, hwWidth, hwHeight, pixelFormat, pixelType, lockBuffer.get());
+    lockBuffer.reset();
+    lockFlags = 0;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    unbind();
+    return true;
+}
+
+bool Texture::readPixels(void* dest, int width, int height, FORMAT format)
+{
+    if (!isValidFormat(format))
+        return false;
+    glPushAttrib(GL_VIEWPORT_BIT);
+    glViewport(0, 0, width, height);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const GLenum matrices[] = {GL_TEXTURE, GL_PROJECTION, GL_MODELVIEW};
+    for (GLenum m : matrices) {
+        glMatrixMode(m);
+        glPushMatrix();
+        glLoadIdentity();
+    }
+    glScalef(1, 1, 1);
+    draw(-1, -1, 2, 2, true);
+    for (GLenum m : matrices) {
+        glMatrixMode(m);
+        glPopMatrix();
+    }
+    glPopAttrib();
+
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    const GLFormatDesc& desc = glFormatDescs[format];
+    const GLenum type = format == A8R8G8B8 ? GL_UNSIGNED_INT_8_8_8_8_REV : desc.pixelType;
+    glReadPixels(0, 0, width, height, desc.pixelFormat, type, dest);
+    glPopClientAttrib();
+    return true;
+}
+
+bool Texture::grabFrameBuffer(int x, int y, int width, int height)
+{
+    bind(0);
+    glCopyTexSubImage2D(target, 0, 0, 0, x, y, width, height);
+    unbind();
+    return true;
+}
+
+bool Texture::grabFrameBuffer() { return grabFrameBuffer(0, 0, width, height); }
+
+void Texture::draw(float x, float y, float w, float h, bool upright)
+{
+    GLfloat vertices[2 * kQuadVertices];
+    GLfloat coords[2 * kQuadVertices];
+    rectVertices(x, y, w, h, vertices);
+    wholeImageCoords(*this, flipped || !upright, coords);
+    bind(0);
+    drawFan(vertices, 2, coords);
+    unbind();
+}
+
+void Texture::draw(float x1, float y1, float x2, float y2, float s1, float t1, float s2, float t2, bool upright)
+{
+    if (flipped || !upright) {
+        t1 = 1 - t1;
+        t2 = 1 - t2;
+    }
+    const GLfloat S1 = s1 * maxU, S2 = s2 * maxU, T1 = t1 * maxV, T2 = t2 * maxV;
+    const GLfloat vertices[2 * kQuadVertices] = {x1, y1, x1, y2, x2, y2, x2, y1};
+    const GLfloat coords[2 * kQuadVertices] = {S1, T1, S1, T2, S2, T2, S2, T1};
+    bind(0);
+    drawFan(vertices, 2, coords);
+    unbind();
+}
+
+void Texture::drawPart(float x, float y, float w, float h, float px, float py, float pw, float ph, bool upright)
+{
+    const GLfloat S1 = px * maxU, S2 = (px + pw) * maxU;
+    GLfloat T1 = py * maxV, T2 = (py + ph) * maxV;
+    if (flipped || !upright) {
+        const GLfloat t = T1;
+        T1 = T2;
+        T2 = t;
+    }
+    GLfloat vertices[2 * kQuadVertices];
+    rectVertices(x, y, w, h, vertices);
+    const GLfloat coords[2 * kQuadVertices] = {S1, T1, S1, T2, S2, T2, S2, T1};
+    bind(0);
+    drawFan(vertices, 2, coords);
+    unbind();
+}
+
+void Texture::drawQuad(Texture* texture, float x, float y, float w, float h)
+{
+    if (texture == nullptr)
+        return;
+    GLfloat vertices[2 * kQuadVertices];
+    GLfloat coords[2 * kQuadVertices];
+    rectVertices(x, y, w, h, vertices);
+    wholeImageCoords(*texture, texture->flipped, coords);
+    glColor4f(1, 1, 1, 1);
+    drawFan(vertices, 2, coords);
+}
+
+void Texture::drawQuadZ(Texture* texture, float x, float y, float z, float w, float h)
+{
+    if (texture == nullptr)
+        return;
+    const GLfloat vertices[3 * kQuadVertices] = {x, y, z, x, y + h, z, x + w, y + h, z, x + w, y, z};
+    GLfloat coords[2 * kQuadVertices];
+    wholeImageCoords(*texture, texture->flipped, coords);
+    glColor4f(1, 1, 1, 1);
+    drawFan(vertices, 3, coords);
+}
+
 int getTextureFormat(int glInternalFormat)
 {
     for (int f = 0; f < Texture::kNumFormats; ++f)

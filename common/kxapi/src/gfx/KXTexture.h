@@ -127,7 +127,48 @@ public:
     // owned by the caller.
     static Texture* getCurrentSampler(int unit);
 
-    // Upload, locking, reading back and drawing are added here by the texture toolkit.
+    // --- Upload, locking, reading back and drawing ---
+
+    // Replaces the level-0 rectangle at the origin (0 width / height: the image size) from
+    // tightly packed client pixels of the texture's pixel format and type (a compressed texture
+    // takes compressedSize bytes). Leaves the texture unbound; on a GL error returns false with
+    // the texture still bound on unit 0 and the unpack alignment at 1.
+    bool update(void* data, int width, int height);
+    // The same for the rectangle at (x, y), without the zero defaults.
+    bool update(void* data, int x, int y, int width, int height);
+    // Copies mip level `level` into a CPU buffer of hwHeight rows of lockPitch (hwWidth x
+    // bytesPerPixel) bytes, row 0 first; LOCK_READ fills it from the texture, otherwise its
+    // content is undefined. The buffer is owned by the texture and valid until unlock(). The
+    // texture stays bound on unit 0 until unlock(). Lock at most once before unlocking.
+    unsigned char* lock(LOCKFLAGS flags, int level);
+    // LOCK_WRITE uploads the whole buffer to the locked level; then frees it and unbinds.
+    // Without a lock it only unbinds. Always true.
+    bool unlock();
+    // Draws the texture over a width x height viewport of the framebuffer bound now (clearing it
+    // first) and reads that area into `dest` in `format`, rows bottom-up (texture row 0 first) and
+    // each row padded to 4 bytes: dest must hold height x that many bytes. True, or false for a
+    // format outside FORMAT (then nothing is drawn or read).
+    bool readPixels(void* dest, int width, int height, FORMAT format);
+    // Copies the framebuffer rectangle (x, y, width, height) of the framebuffer bound now into the
+    // texture's origin. Always true.
+    bool grabFrameBuffer(int x, int y, int width, int height);
+    // grabFrameBuffer(0, 0, width, height).
+    bool grabFrameBuffer();
+
+    // Screen-aligned quads in the caller's coordinates (top = the smaller y), drawn as a fan from
+    // client arrays on unit 0; the vertex array stays enabled, the texture-coordinate array is
+    // disabled afterwards. The member draws bind and unbind the texture on unit 0 and set no
+    // colour; they mirror vertically when `flipped` is set or upright is false.
+    void draw(float x, float y, float w, float h, bool upright);
+    // Corners (x1, y1) - (x2, y2), image fractions (s1, t1) - (s2, t2).
+    void draw(float x1, float y1, float x2, float y2, float s1, float t1, float s2, float t2, bool upright);
+    // The image part (px, py, pw, ph), in fractions of the image, into (x, y, w, h).
+    void drawPart(float x, float y, float w, float h, float px, float py, float pw, float ph, bool upright);
+    // As draw(x, y, w, h, ...) with the colour set to white, for a texture the caller has bound;
+    // mirrored only by `flipped`. A null texture draws nothing.
+    static void drawQuad(Texture* texture, float x, float y, float w, float h);
+    // The same with every vertex at depth z.
+    static void drawQuadZ(Texture* texture, float x, float y, float z, float w, float h);
 
     // --- Public data: the FFGL adapter fills wrappers directly. ---
 
