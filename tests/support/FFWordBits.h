@@ -2,22 +2,7 @@
 // 32 bits of a word.
 #pragma once
 
-#include "FFGLPluginSDK.h"
+#include "FFGLWords.h"
 
-#include <cstdint>
-#include <cstring>
-
-inline FFWord bitsOf(float v)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
-
-inline float floatOf(FFWord w)
-{
-    const uint32_t bits = static_cast<uint32_t>(w);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
+inline FFWord bitsOf(float v) { return FFFloatToWord(v); }
+inline float floatOf(FFWord w) { return FFWordToFloat(w); }

@@ -5,6 +5,7 @@
 // host calls plugMain from one thread at a time; codes 17, 18, 19 and 23 need its GL context.
 #include "FFGLPluginInfo.h"
 #include "FFGLPluginSDK.h"
+#include "FFGLWords.h"
 
 #include <cstring>
 #include <memory>
@@ -23,13 +24,6 @@ bool toIndex(FFWord word, uint32_t& index)
         return false;
     index = static_cast<uint32_t>(word);
     return true;
-}
-
-FFWord floatToWord(float v)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return static_cast<FFWord>(bits);
 }
 
 FFWord pointerToWord(const void* p) { return reinterpret_cast<FFWord>(p); }
@@ -108,7 +102,7 @@ FFWord getParameterDefault(FFWord indexWord)
         return FF_FAIL;
     if (s_pPrototype->GetParamType(index) == FF_TYPE_TEXT)
         return pointerToWord(def);
-    return floatToWord(*static_cast<const float*>(def));
+    return FFFloatToWord(*static_cast<const float*>(def));
 }
 
 FFWord getPluginCaps(FFWord code)
@@ -192,7 +186,7 @@ FFWord instantiateGL(const FFGLViewportStructTag* viewport)
                 return FF_FAIL;
             record.NewParameterValue = pointerToWord(node->DefaultStringVal);
         } else {
-            record.NewParameterValue = floatToWord(node->DefaultFloatVal);
+            record.NewParameterValue = FFFloatToWord(node->DefaultFloatVal);
         }
         if (instance->SetParameter(&record) == FF_FAIL)
             return FF_FAIL;

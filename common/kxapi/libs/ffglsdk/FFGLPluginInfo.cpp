@@ -1,5 +1,6 @@
 // The registration record (see FFGLPluginInfo.h).
 #include "FFGLPluginInfo.h"
+#include "FFGLWords.h"
 
 #include <cstring>
 #include <memory>
@@ -16,16 +17,6 @@ void copyField(char (&dst)[N], const char* src)
         return;
     for (std::size_t i = 0; i < N && src[i] != '\0'; ++i)
         dst[i] = src[i];
-}
-
-char* copyText(const char* text)
-{
-    if (text == nullptr)
-        text = "";
-    const std::size_t n = std::strlen(text) + 1;
-    char* copy = new char[n];
-    std::memcpy(copy, text, n);
-    return copy;
 }
 
 } // namespace
@@ -45,8 +36,8 @@ CFFGLPluginInfo::CFFGLPluginInfo(FPCREATEINSTANCEGL createInstance, const char* 
     m_PluginInfo.PluginType = pluginType;
 
     // Make every copy before taking ownership, so a failed allocation leaks nothing.
-    std::unique_ptr<char[]> descriptionCopy(copyText(description));
-    std::unique_ptr<char[]> aboutCopy(copyText(about));
+    std::unique_ptr<char[]> descriptionCopy(FFCopyText(description));
+    std::unique_ptr<char[]> aboutCopy(FFCopyText(about));
     std::unique_ptr<unsigned char[]> dataCopy;
     uint32_t dataSize = 0;
     if (extendedDataSize > 0 && extendedDataBlock != nullptr) {

@@ -1,5 +1,6 @@
 // Parameter metadata list of CFFGLPluginManager (see FFGLPluginManager.h).
 #include "FFGLPluginManager.h"
+#include "FFGLWords.h"
 
 #include <cstring>
 #include <memory>
@@ -20,16 +21,6 @@ void copyName(char (&dst)[FF_PARAM_INFO_NAME_SIZE], const char* src)
         return;
     for (int i = 0; i < FF_PARAM_INFO_NAME_SIZE && src[i] != '\0'; ++i)
         dst[i] = src[i];
-}
-
-char* copyText(const char* text)
-{
-    if (text == nullptr)
-        text = "";
-    const std::size_t n = std::strlen(text) + 1;
-    char* copy = new char[n];
-    std::memcpy(copy, text, n);
-    return copy;
 }
 
 } // namespace
@@ -105,7 +96,7 @@ void CFFGLPluginManager::SetParamInfo(uint32_t index, const char* name, uint32_t
                                       const char* defaultValue)
 {
     // Allocate the copy first so a failed allocation leaves the list unchanged.
-    std::unique_ptr<char[]> text(copyText(defaultValue));
+    std::unique_ptr<char[]> text(FFCopyText(defaultValue));
     ParamInfo* node = appendNode(index, name, type);
     if (type == kTypeText)
         node->DefaultStringVal = text.release();

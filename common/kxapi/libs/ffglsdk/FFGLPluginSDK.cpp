@@ -1,5 +1,6 @@
 // Default behaviour of the per-instance operations of CFreeFrameGLPlugin (see FFGLPluginSDK.h).
 #include "FFGLPluginSDK.h"
+#include "FFGLWords.h"
 
 #include <cstdio>
 #include <cstring>
@@ -8,14 +9,6 @@ namespace {
 
 // The one process-wide buffer of the default GetParameterDisplay; each call overwrites it.
 char s_DisplayValue[FF_DISPLAY_VALUE_SIZE];
-
-float wordToFloat(FFWord word)
-{
-    const uint32_t bits = static_cast<uint32_t>(word);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
 
 } // namespace
 
@@ -36,7 +29,7 @@ char* CFreeFrameGLPlugin::GetParameterDisplay(uint32_t index)
         return reinterpret_cast<char*>(value);
 
     std::memset(s_DisplayValue, 0, sizeof s_DisplayValue);
-    const float v = wordToFloat(value);
+    const float v = FFWordToFloat(value);
     const int n = std::snprintf(s_DisplayValue, sizeof s_DisplayValue, "%1.2f", static_cast<double>(v));
     // Values too wide for two decimals in 31 characters (say 3.4e38) are shown in short
     // scientific form instead of being cut off mid-number.

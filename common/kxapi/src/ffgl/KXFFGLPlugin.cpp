@@ -1,6 +1,8 @@
 // The FFGL-to-application adapter (see KXFFGLPlugin.h).
 #include "KXFFGLPlugin.h"
 
+#include "FFGLWords.h"
+
 #include "KX.h"
 #include "KXFFGLApp.h"
 #include "KXRenderTarget.h"
@@ -22,21 +24,6 @@ constexpr double kMaxFrameGapMs = 1000.0;
 constexpr double kPausedFrameMs = 30.0;
 // Every attribute group (the classic value of GL_ALL_ATTRIB_BITS; some headers define all 32 bits).
 constexpr GLbitfield kAllAttribGroups = 0x000FFFFF;
-
-float wordToFloat(FFWord word)
-{
-    const uint32_t bits = static_cast<uint32_t>(word);
-    float v;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-FFWord floatToWord(float v)
-{
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return static_cast<FFWord>(bits);
-}
 
 struct MatrixStack {
     GLenum mode;
@@ -148,7 +135,7 @@ FFWord KXFFGLPlugin::SetParameter(const SetParameterStructTag* record)
     if (p == nullptr)
         return FF_FAIL;
 
-    const float v = wordToFloat(record->NewParameterValue);
+    const float v = FFWordToFloat(record->NewParameterValue);
     bool applied = true;
     switch (p->getType()) {
     case KX::PARAM_FLOAT:
@@ -206,15 +193,15 @@ FFWord KXFFGLPlugin::GetParameter(uint32_t index)
     switch (p->getType()) {
     case KX::PARAM_FLOAT:
         if (p->getNumElements() <= 1)
-            return floatToWord(p->getFloat01());
+            return FFFloatToWord(p->getFloat01());
         return reinterpret_cast<FFWord>(p->getAddress());
     case KX::PARAM_BOOL:
     case KX::PARAM_EVENT:
-        return floatToWord(p->getBool() ? 1.0f : 0.0f);
+        return FFFloatToWord(p->getBool() ? 1.0f : 0.0f);
     case KX::PARAM_STRING:
         return reinterpret_cast<FFWord>(p->getString());
     case KX::PARAM_SELECTION:
-        return floatToWord(static_cast<float>(p->getInt()));
+        return FFFloatToWord(static_cast<float>(p->getInt()));
     default:
         return FF_FAIL;
     }
