@@ -40,6 +40,17 @@ int clampInputCount(int n)
 // Host viewports are unsigned; the application's are signed. Sizes beyond INT_MAX are nonsense.
 int toInt(uint32_t v) { return v > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(v); }
 
+// Outside frames the host names no framebuffer, but it has the one it wants drawn into bound.
+// Recording that one before the application creates, resizes or releases render targets makes
+// them return to the host's framebuffer rather than to the window's (or to another instance's,
+// recorded in an earlier frame).
+void recordBoundFramebuffer()
+{
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
+    KXGfx::setMainFboId(bound > 0 ? static_cast<unsigned int>(bound) : 0u);
+}
+
 } // namespace
 
 KXFFGLPlugin::KXFFGLPlugin(KXFFGLApp* app, int minInputs, int maxInputs)
@@ -89,6 +100,7 @@ FFWord KXFFGLPlugin::InitGL(const FFGLViewportStructTag* vp)
     m_app->viewport = {toInt(vp->x), toInt(vp->y), toInt(vp->width), toInt(vp->height)};
     KX::debugPrint("KXFFGLPlugin::InitGL app viewport %d %d %d %d\n", m_app->viewport.x,
                    m_app->viewport.y, m_app->viewport.width, m_app->viewport.height);
+    recordBoundFramebuffer();
     if (!m_app->init())
         return FF_FAIL;
     m_glReady = true;
@@ -98,8 +110,10 @@ FFWord KXFFGLPlugin::InitGL(const FFGLViewportStructTag* vp)
 
 FFWord KXFFGLPlugin::DeInitGL()
 {
-    if (m_app)
+    if (m_app) {
+        recordBoundFramebuffer();
         m_app->exit();
+    }
     m_glReady = false;
     return FF_SUCCESS;
 }
@@ -109,6 +123,7 @@ FFWord KXFFGLPlugin::Resize(const FFGLViewportStructTag* vp)
     if (vp == nullptr || !m_app)
         return FF_FAIL;
     m_app->viewport = {toInt(vp->x), toInt(vp->y), toInt(vp->width), toInt(vp->height)};
+    recordBoundFramebuffer();
     m_app->resize(m_app->viewport.width, m_app->viewport.height);
     return FF_SUCCESS;
 }
