@@ -49,8 +49,17 @@ TEST(ParamXml, ValueFormatting)
     EXPECT_EQ(exported(pf), "<var type=\"FLOAT\" name=\"f\">0.1</var>");
     f = 400.0f;
     EXPECT_EQ(exported(pf), "<var type=\"FLOAT\" name=\"f\">400</var>");
+    // Six significant digits where they bring the float back, nine where they would not: a
+    // saved preset must restore the very value it saved.
     f = 0.1234567f;
-    EXPECT_EQ(exported(pf), "<var type=\"FLOAT\" name=\"f\">0.123457</var>");
+    EXPECT_EQ(exported(pf), "<var type=\"FLOAT\" name=\"f\">0.123456702</var>");
+    for (const float v : {0.1234567f, 7.6000004f, 1.0f / 3.0f, 3.4e38f, -1.17549435e-38f}) {
+        f = v;
+        std::unique_ptr<TiXmlElement> e(pf.createXML());
+        f = 0.0f;
+        ASSERT_TRUE(pf.readXML(e.get()));
+        EXPECT_EQ(f, v) << exported(pf);
+    }
 
     bool b = true;
     int sel = 2;

@@ -348,9 +348,14 @@ TiXmlElement* Param::createXML()
 
     std::string text;
     switch (type) {
-    case PARAM_FLOAT:
-        stdPrintf(text, "%g", static_cast<double>(getFloat()));
+    case PARAM_FLOAT: {
+        const float v = getFloat();
+        stdPrintf(text, "%g", static_cast<double>(v));
+        // Six digits do not bring every float back; those get the nine that always do.
+        if (v == v && stringToFloat(text.c_str()) != v)
+            stdPrintf(text, "%.9g", static_cast<double>(v));
         break;
+    }
     case PARAM_DOUBLE:
         // Enough digits to read back the identical double.
         stdPrintf(text, "%.17g", getDouble());
