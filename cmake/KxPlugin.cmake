@@ -20,4 +20,25 @@ function(kx_add_ffgl_plugin name)
     SUFFIX ".so"
     LIBRARY_OUTPUT_DIRECTORY ${KX_PLUGIN_OUTPUT_DIR}
     LINK_DEPENDS ${KX_PLUGIN_EXPORTS})
+  # Tests compile an effect's own sources into themselves to reach its classes; keep them findable.
+  set(sources "")
+  foreach(src ${ARG_SOURCES})
+    get_filename_component(abs ${src} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND sources ${abs})
+  endforeach()
+  # The list of every effect plug-in, for tests that run on all of them.
+  set_property(GLOBAL APPEND PROPERTY KX_EFFECT_PLUGINS ${name})
+  set_target_properties(${name} PROPERTIES
+    KX_EFFECT_SOURCES "${sources}"
+    KX_EFFECT_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()
+
+# kx_use_effect_sources(TARGET PLUGIN)
+#
+# Compiles the plug-in PLUGIN's own sources into TARGET (a test) and lets it include their headers.
+function(kx_use_effect_sources target plugin)
+  get_target_property(sources ${plugin} KX_EFFECT_SOURCES)
+  get_target_property(dir ${plugin} KX_EFFECT_DIR)
+  target_sources(${target} PRIVATE ${sources})
+  target_include_directories(${target} PRIVATE ${dir})
 endfunction()

@@ -424,4 +424,46 @@ TEST_F(Host, NoEglDisplayIsOneLineAndExitTwo)
     EXPECT_TRUE(written().empty());
 }
 
+// --- our own effects ------------------------------------------------------------------------
+
+// Every effect plug-in this project builds, as the host loads them.
+class OurEffect : public Host, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(OurEffect, InfoDescribesItAndRenderShowsAChangingPicture)
+{
+    REQUIRE_DISPLAY();
+    const std::string plugin = std::string(KX_EFFECT_PLUGIN_DIR) + "/" + GetParam() + ".so";
+    const Result info = host({"info", plugin});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find(GetParam()), std::string::npos) << info.out;
+
+    const Result r = host({"render", plugin, "--size", "160x90", "--frames", "20", "--every", "10", "--out", "seq"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(written(), (std::vector<std::string>{"seq/frame_00010.png", "seq/frame_00020.png"}));
+    Image frames[2];
+    for (int k = 0; k < 2; ++k) {
+        ASSERT_TRUE(readPng(work() / written()[static_cast<std::size_t>(k)], frames[k]));
+        EXPECT_EQ(frames[k].width, 160);
+        EXPECT_EQ(frames[k].height, 90);
+        int lit = 0;
+        for (std::size_t i = 0; i + 3 < frames[k].rgba.size(); i += 4)
+            lit += frames[k].rgba[i] + frames[k].rgba[i + 1] + frames[k].rgba[i + 2] > 48 ? 1 : 0;
+        EXPECT_GT(lit, 50) << "frame " << k << " is nearly black";
+    }
+    EXPECT_NE(frames[0].rgba, frames[1].rgba) << "the picture does not move";
+}
+
+std::vector<std::string> ourEffects()
+{
+    std::vector<std::string> names;
+    std::stringstream list(KX_EFFECT_PLUGINS);
+    for (std::string name; std::getline(list, name, ',');)
+        if (!name.empty())
+            names.push_back(name);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, OurEffect, ::testing::ValuesIn(ourEffects()),
+                         [](const ::testing::TestParamInfo<std::string>& p) { return p.param; });
+
 } // namespace
