@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs (only those missing), then configures and builds.
+# libx11-dev builds the preview window; ffmpeg encodes render --video; xvfb, x11-apps (xwd),
+# xdotool and netpbm (xwdtopnm) let the tests run the preview on a private X server.
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
@@ -11,6 +13,8 @@ PACKAGES=(
   cmake g++ make ninja-build pkg-config
   libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libtinyxml-dev libpng-dev libgtest-dev g++-multilib
+  libx11-dev ffmpeg
+  xvfb x11-apps xdotool netpbm
 )
 
 build_dir=build

@@ -382,14 +382,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NotSharedObject", {"render", "@text"}, "is not an FFGL plug-in"},
         BadInput{"NoPlugMain", {"info", kPlugins + "/NotAPlugin.so"}, "is not an FFGL plug-in: it exports no plugMain"},
         BadInput{"NoOpenGL", {"info", kPlugins + "/ClearGenNoGL.so"}, "does not do OpenGL processing"},
-        BadInput{"EffectRender", {"render", kEffect}, "source (generator) plug-ins only"}),
+        BadInput{"EffectRender", {"render", kEffect}, "source (generator) plug-ins only"},
+        BadInput{"VideoOddSize", {"render", kClearGen, "--size", "63x48", "--video", "v.mp4"}, "try 64x48"},
+        BadInput{"FpsZero", {"render", kClearGen, "--video", "v.mp4", "--fps", "0"}, "--fps \"0\""},
+        BadInput{"FpsTooHigh", {"render", kClearGen, "--video", "v.mp4", "--fps", "1001"}, "from 1 to 1000"},
+        BadInput{"VideoEmptyPath", {"render", kClearGen, "--video="}, "--video needs a non-empty path"},
+        BadInput{"PreviewFramesZero", {"preview", kClearGen, "--frames", "0"}, "--frames \"0\""},
+        BadInput{"PreviewSetOutOfRange", {"preview", kClearGen, "--set", "Red=2"}, "number from 0 to 1"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.label); });
 
 TEST_F(Host, UsageErrorsPrintUsageAndExitTwo)
 {
     const std::vector<std::vector<std::string>> cases = {
         {}, {"draw", kClearGen}, {"render"}, {"render", kClearGen, "--fps", "3"}, {"render", kClearGen, "--size"},
-        {"info", kClearGen, "--frames", "3"}, {"render", kClearGen, kClearGen}, {"render", kClearGen, "-v"}};
+        {"info", kClearGen, "--frames", "3"}, {"render", kClearGen, kClearGen}, {"render", kClearGen, "-v"},
+        {"render", kClearGen, "--hold"}, {"preview", kClearGen, "--hold"}, {"preview", kClearGen, "--out", "x.png"},
+        {"preview", kClearGen, "--video", "x.mp4"}, {"preview"}};
     for (const auto& args : cases) {
         const Result r = host(args);
         EXPECT_EQ(r.status, 2) << r.err;

@@ -12,17 +12,21 @@ namespace {
 const char kUsage[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
+    "                                 [--video FILE.mp4 [--fps N]]\n"
+    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
-    "ffglhost: a headless FFGL 1.5 host for source (generator) plug-ins.\n"
+    "ffglhost: an FFGL 1.5 host for source (generator) plug-ins, headless or in a window.\n"
     "\n"
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
+    "       ffglhost preview PLUGIN.so [options]\n"
     "       ffglhost --help\n"
     "\n"
     "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
-    "render   renders frames into an offscreen framebuffer and writes PNG files.\n"
+    "render   renders frames into an offscreen framebuffer and writes PNG files or a video.\n"
+    "preview  renders live into an X11 window at the display rate, with keys for the parameters.\n"
     "\n"
     "render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
@@ -32,9 +36,26 @@ const char kHelp[] =
     "  --out PATH         the PNG file of the last frame (default out/<plug-in name>.png), or with\n"
     "                     --every the folder for the frames (default out/<plug-in name>)\n"
     "  --every K          write every K-th frame as PATH/frame_NNNNN.png instead\n"
+    "  --video FILE       encode every frame into FILE (e.g. out.mp4) with ffmpeg: H.264\n"
+    "                     (libx264), or MPEG-4 part 2 where this ffmpeg lacks libx264; the size\n"
+    "                     must be even. Without --out or --every no PNG file is written then.\n"
+    "  --fps N            frame rate of the video (default 60)\n"
     "\n"
-    "exit status: 0 success, 1 a plug-in call or the rendering failed, 2 bad usage or input, or\n"
-    "no EGL display.\n";
+    "preview options:\n"
+    "  --size WxH         initial window size (default 1280x720); resizing the window resizes\n"
+    "                     the frame\n"
+    "  --frames N         render N frames, then quit (default: until the window is closed)\n"
+    "  --hold             with --frames: keep showing frame N until the window is closed\n"
+    "  --set NAME=VALUE   as for render\n"
+    "preview keys:\n"
+    "  Up/Down, Shift+Tab/Tab         select the previous / next parameter\n"
+    "  Left/Right                     change the selected value by 0.01 (booleans toggle)\n"
+    "  Shift+Left/Right, PageDown/Up  change it by 0.1; values stay within 0..1\n"
+    "  Space                          pause / resume the animation\n"
+    "  Escape, q, closing the window  quit; the parameters changed are printed\n"
+    "\n"
+    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, 2 bad usage or\n"
+    "input, no EGL display (render), no X display (preview), or no ffmpeg (render --video).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -58,12 +79,12 @@ Status parseSize(const std::string& text, Options& out)
     return Status();
 }
 
-Status parseCount(const char* option, const std::string& text, int& out)
+Status parseCount(const char* option, const std::string& text, int& out, int most = kMaxFrames)
 {
     int n = 0;
-    if (!parseInt(text, n) || n < 1 || n > kMaxFrames)
+    if (!parseInt(text, n) || n < 1 || n > most)
         return Status::badInput(std::string(option) + " \"" + text + "\": expected a whole number from 1 to " +
-                                std::to_string(kMaxFrames));
+                                std::to_string(most));
     out = n;
     return Status();
 }
@@ -114,10 +135,17 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         out.command = Command::Info;
     else if (args[0] == "render")
         out.command = Command::Render;
+    else if (args[0] == "preview")
+        out.command = Command::Preview;
     else
         return usage("unknown command \"" + args[0] + "\"");
+    const bool preview = out.command == Command::Preview;
+    if (preview)
+        out.frames = 0;
 
     bool haveEvery = false;
+    bool haveFps = false;
+    bool haveFrames = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() < 2 || a[0] != '-') {
@@ -128,11 +156,20 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         }
         if (out.command == Command::Info)
             return usage("info takes no option \"" + a + "\"");
+        if (a == "--hold") {
+            if (!preview)
+                return usage("render takes no option \"--hold\" (it belongs to preview)");
+            out.hold = true;
+            continue;
+        }
         // --name VALUE or --name=VALUE
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
-        if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every")
+        if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
+            name != "--video" && name != "--fps")
             return usage("unknown option \"" + name + "\"");
+        if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps"))
+            return usage("preview takes no option \"" + name + "\" (it belongs to render)");
         std::string value;
         if (eq != std::string::npos)
             value = a.substr(eq + 1);
@@ -146,15 +183,23 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             s = parseSize(value, out);
         } else if (name == "--frames") {
             s = parseCount("--frames", value, out.frames);
+            haveFrames = true;
         } else if (name == "--every") {
             s = parseCount("--every", value, out.every);
             haveEvery = true;
+            out.outGiven = true;
+        } else if (name == "--fps") {
+            s = parseCount("--fps", value, out.fps, kMaxFps);
+            haveFps = true;
         } else if (name == "--set") {
             s = parseSetting(value, out);
         } else if (value.empty()) {
-            s = Status::badInput("--out needs a non-empty path");
+            s = Status::badInput(name + " needs a non-empty path");
+        } else if (name == "--video") {
+            out.videoPath = value;
         } else {
             out.outPath = value;
+            out.outGiven = true;
         }
         if (!s.ok())
             return s;
@@ -164,6 +209,16 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     if (haveEvery && out.every > out.frames)
         return Status::badInput("--every " + std::to_string(out.every) + " is more than the " +
                                 std::to_string(out.frames) + " frames rendered: no frame would be written");
+    if (haveFps && out.videoPath.empty())
+        return usage("--fps sets the frame rate of a --video; give --video FILE too");
+    // The encoder's 4:2:0 chroma planes cover pixels in pairs each way.
+    if (!out.videoPath.empty() && (out.width % 2 != 0 || out.height % 2 != 0))
+        return Status::badInput("--video needs an even width and height (its yuv420p picture covers pixels in "
+                                "pairs); --size " + std::to_string(out.width) + "x" + std::to_string(out.height) +
+                                " is odd, try " + std::to_string(out.width + out.width % 2) + "x" +
+                                std::to_string(out.height + out.height % 2));
+    if (out.hold && !haveFrames)
+        return usage("--hold keeps frame N of --frames N on screen; give --frames too");
     return Status();
 }
 

@@ -1,5 +1,5 @@
-// The command line of ffglhost: which command, which plug-in file, and the render options, with
-// every value checked as far as it can be without the plug-in and a GL context (parameter names
+// The command line of ffglhost: which command, which plug-in file, and the render and preview
+// options, with every value checked as far as it can be without the plug-in and a GL context (parameter names
 // and the context's size limits are checked later). Plain values; any thread.
 #pragma once
 
@@ -14,8 +14,10 @@ constexpr int kDefaultWidth = 1280;
 constexpr int kDefaultHeight = 720;
 constexpr int kDefaultFrames = 120;
 constexpr int kMaxFrames = 1000000;
+constexpr int kDefaultFps = 60;
+constexpr int kMaxFps = 1000;
 
-enum class Command { Help, Info, Render };
+enum class Command { Help, Info, Render, Preview };
 
 // One --set NAME=VALUE: a host value in 0..1 for the parameter named exactly NAME.
 struct ParameterSetting {
@@ -28,10 +30,14 @@ struct Options {
     std::string pluginPath;
     int width = kDefaultWidth;
     int height = kDefaultHeight;
-    int frames = kDefaultFrames;
+    int frames = kDefaultFrames;            // preview: 0 (the default there) runs until closed
     int every = 0;                          // 0: write only the last frame
     std::vector<ParameterSetting> settings; // in command-line order
     std::string outPath;                    // empty: the default path for the plug-in
+    bool outGiven = false;                  // --out or --every asked for PNG files
+    std::string videoPath;                  // render --video: empty for none
+    int fps = kDefaultFps;                  // render --fps: frame rate of the video
+    bool hold = false;                      // preview --hold: keep the last of --frames on screen
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command

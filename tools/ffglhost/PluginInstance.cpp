@@ -33,6 +33,12 @@ Status PluginInstance::processFrame(unsigned hostFbo)
     return plugin_.processOpenGL(id_, frame);
 }
 
+Status PluginInstance::resize(int width, int height)
+{
+    const FFGLViewportStructTag viewport{0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+    return plugin_.resize(id_, viewport);
+}
+
 Status PluginInstance::setParameter(uint32_t index, float value) { return plugin_.setParameter(id_, index, value); }
 
 Status PluginInstance::getParameter(uint32_t index, float& value) const

@@ -27,6 +27,9 @@ public:
     // Code 17 with no input textures and `hostFbo` as the framebuffer to draw into. The caller
     // binds that framebuffer and sets the viewport first. [GL context current]
     Status processFrame(unsigned hostFbo);
+    // Code 23 with the viewport {0, 0, width, height}: the host framebuffer changed size.
+    // [GL context current]
+    Status resize(int width, int height);
     // Codes 8, 9 and 7.
     Status setParameter(uint32_t index, float value);
     Status getParameter(uint32_t index, float& value) const;

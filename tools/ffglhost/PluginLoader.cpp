@@ -197,6 +197,15 @@ Status Plugin::processOpenGL(FFWord instance, ProcessOpenGLStructTag& frame) con
     return Status();
 }
 
+Status Plugin::resize(FFWord instance, const FFGLViewportStructTag& viewport) const
+{
+    FFGLViewportStructTag record = viewport;
+    if (call(FF_RESIZE, reinterpret_cast<FFWord>(&record), instance) != FF_SUCCESS)
+        return Status::callFailed(FF_RESIZE, "returned failure for " + std::to_string(viewport.width) + "x" +
+                                                 std::to_string(viewport.height));
+    return Status();
+}
+
 Status Plugin::setParameter(FFWord instance, uint32_t index, float value) const
 {
     SetParameterStructTag record{};

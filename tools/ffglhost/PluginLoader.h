@@ -67,6 +67,7 @@ public:
     Status instantiate(const FFGLViewportStructTag& viewport, FFWord& instance) const; // 18
     Status deInstantiate(FFWord instance) const;                                       // 19
     Status processOpenGL(FFWord instance, ProcessOpenGLStructTag& frame) const;        // 17
+    Status resize(FFWord instance, const FFGLViewportStructTag& viewport) const;       // 23
     Status setParameter(FFWord instance, uint32_t index, float value) const;           // 8
     Status getParameter(FFWord instance, uint32_t index, float& value) const;          // 9
     Status parameterDisplay(FFWord instance, uint32_t index, std::string& text) const; // 7

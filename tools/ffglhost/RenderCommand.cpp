@@ -1,6 +1,7 @@
 // The render command (see RenderCommand.h).
 #include "RenderCommand.h"
 
+#include "FrameLoop.h"
 #include "HostContext.h"
 #include "PluginDescription.h"
 #include "PluginInstance.h"
@@ -8,10 +9,10 @@
 #include "PngWriter.h"
 #include "Progress.h"
 #include "Stats.h"
+#include "VideoEncoder.h"
 
 #include <GL/gl.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -25,50 +26,23 @@ namespace {
 // Capacity of a frame file name, "frame_0000010.png" and terminator.
 constexpr std::size_t kFrameNameCapacity = 32;
 
-// A --set resolved against the plug-in's parameter table.
-struct ResolvedSetting {
-    const ParameterInfo* parameter;
-    float value;
-};
-
-Status resolveSettings(const PluginDescription& d, const std::vector<ParameterSetting>& settings,
-                       std::vector<ResolvedSetting>& out)
-{
-    out.clear();
-    for (const ParameterSetting& s : settings) {
-        const ParameterInfo* p = findParameter(d, s.name);
-        if (p == nullptr) {
-            std::string names;
-            for (const ParameterInfo& q : d.parameters)
-                names += (names.empty() ? "" : ", ") + printable(q.name);
-            return Status::badInput("--set: " + printable(d.name) + " has no parameter \"" + printable(s.name) +
-                                    "\" (parameters: " + (names.empty() ? "none" : names) + ")");
-        }
-        if (!takesHostValue(*p))
-            return Status::badInput("--set: parameter \"" + printable(s.name) + "\" is a " +
-                                    parameterTypeName(p->type) + " parameter; only numeric parameters take 0..1");
-        out.push_back(ResolvedSetting{p, s.value});
-    }
-    return Status();
-}
-
 // Refuses an output that cannot be created: a file path naming a folder, a folder path naming a
-// file, or a path below something that is not a folder.
-Status checkOutputPath(const std::string& path, bool folder)
+// file, or a path below something that is not a folder. `option` names it in messages.
+Status checkOutputPath(const std::string& path, bool folder, const std::string& option = "--out")
 {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path target(path);
     if (fs::exists(target, ec)) {
         if (folder && !fs::is_directory(target, ec))
-            return Status::badInput("--out " + path + " exists and is not a folder");
+            return Status::badInput(option + " " + path + " exists and is not a folder");
         if (!folder && fs::is_directory(target, ec))
-            return Status::badInput("--out " + path + " is a folder; give the path of a .png file");
+            return Status::badInput(option + " " + path + " is a folder; give the path of a file");
     }
     for (fs::path p = target.parent_path(); !p.empty(); p = p.parent_path()) {
         if (fs::exists(p, ec)) {
             if (!fs::is_directory(p, ec))
-                return Status::badInput("--out " + path + ": " + p.string() + " is not a folder");
+                return Status::badInput(option + " " + path + ": " + p.string() + " is not a folder");
             break;
         }
         if (p == p.parent_path())
@@ -91,13 +65,6 @@ std::string formatMs(double ms)
     return buf;
 }
 
-std::string formatFloat(float v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
-    return buf;
-}
-
 // Everything that happens with the GL context current: instance, parameters, frames, read-back.
 struct RenderResult {
     std::vector<double> frameMs;
@@ -107,8 +74,9 @@ struct RenderResult {
     std::string renderer;
 };
 
+// With `video`, every frame also goes into it; it is started here and finished by the caller.
 Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<ResolvedSetting>& settings,
-                    const std::string& outPath, RenderResult& r)
+                    const std::string& outPath, const VideoTool* videoTool, VideoEncoder& video, RenderResult& r)
 {
     std::unique_ptr<kxhost::HeadlessGL> gl;
     Status s = openContext(gl);
@@ -118,39 +86,27 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         return s;
     r.renderer = printable(gl->renderer());
 
-    kxhost::Framebuffer framebuffer;
-    std::string error;
-    if (!framebuffer.create(o.width, o.height, error))
-        return Status::failed("cannot create the " + std::to_string(o.width) + "x" + std::to_string(o.height) +
-                              " host framebuffer: " + error);
-    // The renderbuffers start undefined: give plug-ins that draw without clearing a defined,
-    // transparent black start.
-    framebuffer.bind();
-    glClearColor(0.f, 0.f, 0.f, 0.f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    PluginInstance instance(plugin);
-    s = instance.create(o.width, o.height);
-    for (std::size_t i = 0; s.ok() && i < settings.size(); ++i)
-        s = instance.setParameter(settings[i].parameter->index, settings[i].value);
+    FrameLoop loop(plugin);
+    s = loop.start(o.width, o.height, settings);
+    if (s.ok() && videoTool != nullptr)
+        s = video.start(*videoTool, o.videoPath, o.width, o.height, o.fps);
     if (!s.ok())
         return s;
+    const kxhost::Framebuffer& framebuffer = loop.framebuffer();
 
     r.frameMs.reserve(static_cast<std::size_t>(o.frames));
     std::vector<unsigned char> pixels;
     Progress progress(o.frames);
     for (int frame = 1; frame <= o.frames; ++frame) {
-        framebuffer.bind();
-        const auto start = std::chrono::steady_clock::now();
-        s = instance.processFrame(framebuffer.id());
-        glFinish();
-        const auto end = std::chrono::steady_clock::now();
+        double ms = 0.0;
+        s = loop.renderFrame(ms);
         if (!s.ok())
             return s;
-        r.frameMs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        r.frameMs.push_back(ms);
 
         const bool keep = o.every > 0 ? frame % o.every == 0 : frame == o.frames;
-        if (keep) {
-            std::vector<unsigned char>& target = o.every > 0 ? pixels : r.lastFrame;
+        if (keep || videoTool != nullptr) {
+            std::vector<unsigned char>& target = o.every > 0 || !keep ? pixels : r.lastFrame;
             if (!framebuffer.readPixels(target))
                 return Status::failed("cannot read frame " + std::to_string(frame) + " back from the framebuffer");
             // The framebuffer starts cleared to black, so its colours are the frame as it looks
@@ -158,6 +114,10 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
             // plug-in's coverage alpha (which viewers show over white).
             for (std::size_t i = 3; i < target.size(); i += 4)
                 target[i] = 255;
+            if (videoTool != nullptr)
+                s = video.writeFrame(target);
+            if (!s.ok())
+                return s;
         }
         if (keep && o.every > 0) {
             const std::string file = (std::filesystem::path(outPath) / frameFileName(frame)).string();
@@ -171,17 +131,13 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
     progress.finish();
 
     for (const ResolvedSetting& setting : settings) {
-        float value = 0.f;
-        std::string display;
-        s = instance.getParameter(setting.parameter->index, value);
-        if (s.ok())
-            s = instance.parameterDisplay(setting.parameter->index, display);
+        std::string line;
+        s = parameterLine(loop.instance(), *setting.parameter, line);
         if (!s.ok())
             return s;
-        r.settingLines.push_back("parameter " + printable(setting.parameter->name) + " = " + formatFloat(value) +
-                                 " (display \"" + printable(display) + "\")");
+        r.settingLines.push_back(line);
     }
-    return instance.destroy();
+    return loop.finish();
 }
 
 } // namespace
@@ -204,26 +160,33 @@ std::string defaultOutputPath(const std::string& pluginName, bool folder)
 Status runRender(const Options& o, std::string& report)
 {
     report.clear();
+    // A video needs ffmpeg: find it before the plug-in runs at all.
+    const bool withVideo = !o.videoPath.empty();
+    VideoTool videoTool;
+    Status s = withVideo ? findVideoTool(videoTool) : Status();
+    if (!s.ok())
+        return s;
     std::unique_ptr<Plugin> plugin;
-    Status s = Plugin::open(o.pluginPath, plugin);
     PluginDescription d;
-    if (s.ok())
-        s = describe(*plugin, d);
-    if (s.ok())
-        s = checkSource(d, o.pluginPath);
     std::vector<ResolvedSetting> settings;
-    if (s.ok())
-        s = resolveSettings(d, o.settings, settings);
+    s = openSource(o.pluginPath, o.settings, plugin, d, settings);
     const bool folder = o.every > 0;
+    // With --video, pictures only where --out or --every asks for them.
+    const bool pictures = !withVideo || o.outGiven;
     const std::string outPath = o.outPath.empty() ? defaultOutputPath(d.name, folder) : o.outPath;
-    if (s.ok())
+    if (s.ok() && pictures)
         s = checkOutputPath(outPath, folder);
+    if (s.ok() && withVideo)
+        s = checkOutputPath(o.videoPath, false, "--video");
     RenderResult r;
+    VideoEncoder video;
     if (s.ok())
-        s = renderFrames(*plugin, o, settings, outPath, r);
+        s = renderFrames(*plugin, o, settings, outPath, withVideo ? &videoTool : nullptr, video, r);
+    if (s.ok() && withVideo)
+        s = video.finish();
     if (s.ok())
         s = plugin->deInitialise();
-    if (s.ok() && !folder) {
+    if (s.ok() && !folder && pictures) {
         s = writePng(outPath, o.width, o.height, r.lastFrame);
         if (s.ok())
             r.written.push_back(outPath);
@@ -239,9 +202,12 @@ Status runRender(const Options& o, std::string& report)
     report += "GL renderer: " + r.renderer + "\n";
     for (const std::string& line : r.settingLines)
         report += line + "\n";
-    if (!folder)
+    if (withVideo)
+        report += "wrote " + o.videoPath + " (" + std::to_string(video.framesWritten()) + " frames at " +
+                  std::to_string(o.fps) + " fps, " + videoTool.codec + ")\n";
+    if (pictures && !folder)
         report += "wrote " + outPath + "\n";
-    else
+    else if (pictures)
         report += "wrote " + std::to_string(r.written.size()) + " files into " + outPath + " (" +
                   std::filesystem::path(r.written.front()).filename().string() + " to " +
                   std::filesystem::path(r.written.back()).filename().string() + ")\n";

@@ -2,8 +2,8 @@
 // program ends with. Every function of the host that can fail returns a Status; nothing throws.
 //
 // Exit statuses: 0 success; 1 a plug-in call, the GL context or an output file failed while
-// running; 2 bad usage or input (arguments, the plug-in file, an unsupported plug-in) or no EGL
-// display at all. Plain value type, any thread.
+// running; 2 bad usage or input (arguments, the plug-in file, an unsupported plug-in), no EGL
+// display at all (render), no X display (preview) or no ffmpeg (render --video). Plain value type, any thread.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,8 @@
-// ffglhost: a headless FFGL 1.5 host for source plug-ins. Parses the command line, runs the
-// info or render command, and turns its status into one message line and the exit status.
+// ffglhost: an FFGL 1.5 host for source plug-ins. Parses the command line, runs the info,
+// render or preview command, and turns its status into one message line and the exit status.
 #include "InfoCommand.h"
 #include "Options.h"
+#include "PreviewCommand.h"
 #include "RenderCommand.h"
 #include "Status.h"
 
@@ -19,8 +20,12 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     std::string report;
-    if (s.ok())
-        s = options.command == Command::Info ? runInfo(options, report) : runRender(options, report);
+    if (s.ok() && options.command == Command::Info)
+        s = runInfo(options, report);
+    else if (s.ok() && options.command == Command::Preview)
+        s = runPreview(options, report);
+    else if (s.ok())
+        s = runRender(options, report);
     if (!s.ok()) {
         std::fprintf(stderr, "%s\n", s.message().c_str());
         if (usageError)

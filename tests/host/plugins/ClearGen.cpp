@@ -8,6 +8,9 @@
 //   CLEARGEN_TYPE        plug-in type announced by code 0 (default FF_SOURCE)
 //   CLEARGEN_GL_CAP      answer to capability 4, OpenGL processing (default 1)
 //   CLEARGEN_FAIL_FRAME  code 17 fails from this frame of an instance on (default 0: never)
+//   CLEARGEN_SPLIT       1: the upper half of the viewport (as code 18 or the last code 23 gave
+//                        it) is cleared to the complementary colour, so that pictures show
+//                        which way up they are and which size the plug-in was told
 // When the environment variable CLEARGEN_TRACE names a file, every call appends its function
 // code to it, one per line, so tests can check the order of the host's calls.
 //
@@ -30,6 +33,9 @@
 #endif
 #ifndef CLEARGEN_FAIL_FRAME
 #define CLEARGEN_FAIL_FRAME 0
+#endif
+#ifndef CLEARGEN_SPLIT
+#define CLEARGEN_SPLIT 0
 #endif
 
 namespace {
@@ -101,6 +107,20 @@ FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
     glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
     glClearColor(in->values[0], in->values[1], in->values[2], 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (CLEARGEN_SPLIT) {
+        // GL rows count from the bottom: the upper half starts at height / 2.
+        const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+        GLint box[4];
+        glGetIntegerv(GL_SCISSOR_BOX, box);
+        const GLsizei w = static_cast<GLsizei>(in->viewport.width), h = static_cast<GLsizei>(in->viewport.height);
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, h / 2, w, h - h / 2);
+        glClearColor(1.0f - in->values[0], 1.0f - in->values[1], 1.0f - in->values[2], 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(box[0], box[1], box[2], box[3]);
+        if (!scissor)
+            glDisable(GL_SCISSOR_TEST);
+    }
     glClearColor(saved[0], saved[1], saved[2], saved[3]);
     return FF_SUCCESS;
 }

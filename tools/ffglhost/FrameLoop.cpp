@@ -1,0 +1,113 @@
+// The shared frame loop (see FrameLoop.h).
+#include "FrameLoop.h"
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace ffglhost {
+
+namespace {
+
+// Capacity of a formatted float ("%g" of any float, and terminator).
+constexpr std::size_t kFloatTextCapacity = 64;
+
+std::string formatFloat(float v)
+{
+    char buf[kFloatTextCapacity];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+    return buf;
+}
+
+} // namespace
+
+Status resolveSettings(const PluginDescription& d, const std::vector<ParameterSetting>& settings,
+                       std::vector<ResolvedSetting>& out)
+{
+    out.clear();
+    for (const ParameterSetting& s : settings) {
+        const ParameterInfo* p = findParameter(d, s.name);
+        if (p == nullptr) {
+            std::string names;
+            for (const ParameterInfo& q : d.parameters)
+                names += (names.empty() ? "" : ", ") + printable(q.name);
+            return Status::badInput("--set: " + printable(d.name) + " has no parameter \"" + printable(s.name) +
+                                    "\" (parameters: " + (names.empty() ? "none" : names) + ")");
+        }
+        if (!takesHostValue(*p))
+            return Status::badInput("--set: parameter \"" + printable(s.name) + "\" is a " +
+                                    parameterTypeName(p->type) + " parameter; only numeric parameters take 0..1");
+        out.push_back(ResolvedSetting{p, s.value});
+    }
+    return Status();
+}
+
+Status openSource(const std::string& path, const std::vector<ParameterSetting>& settings,
+                  std::unique_ptr<Plugin>& plugin, PluginDescription& d, std::vector<ResolvedSetting>& resolved)
+{
+    Status s = Plugin::open(path, plugin);
+    if (s.ok())
+        s = describe(*plugin, d);
+    if (s.ok())
+        s = checkSource(d, path);
+    if (s.ok())
+        s = resolveSettings(d, settings, resolved);
+    return s;
+}
+
+Status FrameLoop::createFramebuffer(int width, int height)
+{
+    std::string error;
+    if (!framebuffer_.create(width, height, error))
+        return Status::failed("cannot create the " + std::to_string(width) + "x" + std::to_string(height) +
+                              " host framebuffer: " + error);
+    framebuffer_.bind();
+    glClearColor(0.f, 0.f, 0.f, 0.f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    return Status();
+}
+
+Status FrameLoop::start(int width, int height, const std::vector<ResolvedSetting>& settings)
+{
+    Status s = createFramebuffer(width, height);
+    if (s.ok())
+        s = instance_.create(width, height);
+    for (std::size_t i = 0; s.ok() && i < settings.size(); ++i)
+        s = instance_.setParameter(settings[i].parameter->index, settings[i].value);
+    return s;
+}
+
+Status FrameLoop::renderFrame(double& ms)
+{
+    framebuffer_.bind();
+    const auto start = std::chrono::steady_clock::now();
+    Status s = instance_.processFrame(framebuffer_.id());
+    glFinish();
+    const auto end = std::chrono::steady_clock::now();
+    ms = std::chrono::duration<double, std::milli>(end - start).count();
+    return s;
+}
+
+Status FrameLoop::resize(int width, int height)
+{
+    Status s = createFramebuffer(width, height);
+    if (s.ok())
+        s = instance_.resize(width, height);
+    return s;
+}
+
+Status parameterLine(const PluginInstance& instance, const ParameterInfo& p, std::string& line)
+{
+    float value = 0.f;
+    std::string display;
+    Status s = instance.getParameter(p.index, value);
+    if (s.ok())
+        s = instance.parameterDisplay(p.index, display);
+    if (s.ok())
+        line = "parameter " + printable(p.name) + " = " + formatFloat(value) + " (display \"" + printable(display) +
+               "\")";
+    return s;
+}
+
+} // namespace ffglhost
