@@ -3,11 +3,22 @@
 # Builds an FFGL plug-in as build/plugins/NAME.so from the given sources and the kxapi library.
 # The shared object exports exactly one symbol, plugMain; the framework inside it stays private so
 # that several plug-ins loaded into one host never bind to each other's copies.
+#
+# Every plug-in's name is appended to the global property KX_PLUGINS, so that tools which run
+# over all plug-ins (stress runs, fuzz targets) pick new ones up without being edited. In the
+# fuzzing build (KX_FUZZ) the plug-in is an object library of the same name instead, linked
+# straight into its fuzz target.
 set(KX_PLUGIN_OUTPUT_DIR ${CMAKE_BINARY_DIR}/plugins)
 set(KX_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin-exports.map)
 
 function(kx_add_ffgl_plugin name)
   cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+  set_property(GLOBAL APPEND PROPERTY KX_PLUGINS ${name})
+  if(KX_FUZZ)
+    add_library(${name} OBJECT ${ARG_SOURCES})
+    target_link_libraries(${name} PUBLIC kxapi)
+    return()
+  endif()
   add_library(${name} MODULE ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kxapi)
   # The entry point lives in the static library; make sure it is pulled in and nothing else leaks.

@@ -5,6 +5,7 @@
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   scripts/setup.sh --fuzz          libFuzzer targets (clang, sanitizers) in build-fuzz/
 #   scripts/setup.sh --no-build      install packages only
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,10 +13,12 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   cmake g++ make ninja-build pkg-config
   libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
-  libtinyxml-dev libpng-dev libgtest-dev g++-multilib
+  libtinyxml-dev libpng-dev libgtest-dev g++-multilib valgrind
   libx11-dev ffmpeg
   xvfb x11-apps xdotool netpbm
 )
+# The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 build_dir=build
 cmake_args=()
@@ -23,6 +26,13 @@ do_build=1
 for arg in "$@"; do
   case "$arg" in
     --sanitize) build_dir=build-asan; cmake_args+=(-DKX_SANITIZE=ON) ;;
+    --fuzz)
+      build_dir=build-fuzz
+      PACKAGES+=("${FUZZ_PACKAGES[@]}")
+      # -O1 as usual for fuzzing: fast enough, and the sanitizers still see every access.
+      cmake_args+=(-DKX_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g")
+      ;;
     --no-build) do_build=0 ;;
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac

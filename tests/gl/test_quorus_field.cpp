@@ -299,6 +299,34 @@ TEST(QuorusBall, DepthWrapsAtBothEndsAndForgetsNeighbours)
     EXPECT_EQ(b.position.x, 1.0f);
 }
 
+TEST(QuorusBall, DepthStaysInTheBoxWhateverTheSpeed)
+{
+    // One frame of a host's bad Speed value must not lose the particle for good: before, a NaN
+    // or infinite step left a non-finite depth and a huge one a depth far outside the box, and
+    // neither ever came back.
+    const float inf = std::numeric_limits<float>::infinity();
+    for (float speed : {std::nanf(""), inf, -inf, 3.4e38f, -3.4e38f, 1.0e30f, -1.0e7f, 250.0f}) {
+        Ball b(KXMath::Vec3(0, 0, 30.0f), 0.1f, 0);
+        b.speed = speed;
+        b.update(1.0f);
+        EXPECT_GE(b.position.z, 0.0f) << "speed " << speed;
+        EXPECT_LE(b.position.z, QUORUS_DEPTH_RANGE) << "speed " << speed;
+        b.speed = 0.1f;
+        const float before = b.position.z;
+        b.update(1.0f);
+        EXPECT_GE(b.position.z, 0.0f) << "speed " << speed;
+        EXPECT_LT(b.position.z, before + 1.0f) << "moves normally again after speed " << speed;
+    }
+    Ball still(KXMath::Vec3(0, 0, 30.0f), 0.1f, 0);
+    still.speed = std::nanf("");
+    still.update(1.0f);
+    EXPECT_EQ(still.position.z, 30.0f) << "a step that is not a number is not taken";
+    Ball far(KXMath::Vec3(0, 0, 30.0f), 0.1f, 0);
+    far.speed = 250.0f;
+    far.update(1.0f);
+    EXPECT_NEAR(far.position.z, 80.0f, 1e-4f) << "30 - 250 wraps to 80, as three single wraps would";
+}
+
 // Drawing --------------------------------------------------------------------------------------
 
 // Draws one frame the way the adapter does: identity matrices, all state saved and restored.

@@ -3,6 +3,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 Ball::Ball(KXMath::Vec3 position_, float size_, unsigned displayList_)
     : size(size_), speed(0.0f), displayList(displayList_), position(position_), anchor(position_)
 {
@@ -10,7 +12,12 @@ Ball::Ball(KXMath::Vec3 position_, float size_, unsigned displayList_)
 
 void Ball::update(float /*elapsed*/)
 {
-    position.z = position.z - speed;
+    // A step no depth can take (a speed that is not a number or infinite, which hosts can send)
+    // leaves the particle where it is: a non-finite depth would never come back into the box.
+    const float moved = position.z - speed;
+    if (!std::isfinite(moved))
+        return;
+    position.z = moved;
     // A particle leaving one end re-enters at the other. Both tests run: the second sees the
     // result of the first.
     if (position.z < 0.0f) {
@@ -20,6 +27,13 @@ void Ball::update(float /*elapsed*/)
     if (position.z > QUORUS_DEPTH_RANGE) {
         neighbours.clear();
         position.z = position.z - QUORUS_DEPTH_RANGE;
+    }
+    // A step longer than the whole box (a speed far beyond its range) re-enters it too, where
+    // the wrapping would have put it; with the step within the box this never happens.
+    if (!(position.z >= 0.0f && position.z <= QUORUS_DEPTH_RANGE)) {
+        position.z = std::fmod(position.z, QUORUS_DEPTH_RANGE);
+        if (position.z < 0.0f)
+            position.z = position.z + QUORUS_DEPTH_RANGE;
     }
 }
 

@@ -23,8 +23,10 @@ public:
     Ball(KXMath::Vec3 position, float size, unsigned displayList);
 
     // Depth step: moves towards the viewer by `speed` and re-enters at the far end of the
-    // 0..100 range, emptying the neighbour array when it wraps. The elapsed time (units of 10 ms)
-    // is accepted but not used: motion is counted in frames.
+    // 0..100 range, emptying the neighbour array when it wraps. The depth always stays within
+    // the range: a step longer than the range wraps as often as it takes, and a non-finite step
+    // is not taken. The elapsed time (units of 10 ms) is accepted but not used: motion is
+    // counted in frames.
     void update(float elapsed);
 
     // Draws the sphere at (x, y, -z): red for shade 0, white for shade 1. rx, ry, rz are the
