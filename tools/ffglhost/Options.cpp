@@ -12,6 +12,8 @@ namespace {
 const char kUsage[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
+    "                      [--also OTHER.so]...\n"
+    "       ffglhost validate PLUGIN.so [--size WxH]\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
@@ -19,10 +21,14 @@ const char kHelp[] =
     "\n"
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH]\n"
     "       ffglhost --help\n"
     "\n"
     "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
     "render   renders frames into an offscreen framebuffer and writes PNG files.\n"
+    "validate runs host-side checks on any FFGL plug-in (metadata, instances, parameters, the\n"
+    "         GL state frames leave behind) and prints PASS, WARN, FAIL or SKIP per check;\n"
+    "         --size is the frame size (default 256x144).\n"
     "\n"
     "render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
@@ -32,9 +38,14 @@ const char kHelp[] =
     "  --out PATH         the PNG file of the last frame (default out/<plug-in name>.png), or with\n"
     "                     --every the folder for the frames (default out/<plug-in name>)\n"
     "  --every K          write every K-th frame as PATH/frame_NNNNN.png instead\n"
+    "  --also OTHER.so    load another plug-in into the same process and render it alternately\n"
+    "                     with the main one, frame by frame, each into its own framebuffer;\n"
+    "                     its output is PATH with \"-<its name>\" added (a.png -> a-Name.png,\n"
+    "                     folder seq -> seq-Name), \"-2\", \"-3\", ... after repeated names.\n"
+    "                     --set applies to the main plug-in only (repeatable)\n"
     "\n"
-    "exit status: 0 success, 1 a plug-in call or the rendering failed, 2 bad usage or input, or\n"
-    "no EGL display.\n";
+    "exit status: 0 success, 1 a plug-in call or the rendering failed (validate: a check\n"
+    "failed), 2 bad usage or input, or no EGL display.\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -114,10 +125,13 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         out.command = Command::Info;
     else if (args[0] == "render")
         out.command = Command::Render;
+    else if (args[0] == "validate")
+        out.command = Command::Validate;
     else
         return usage("unknown command \"" + args[0] + "\"");
 
     bool haveEvery = false;
+    bool haveSize = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() < 2 || a[0] != '-') {
@@ -131,8 +145,11 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         // --name VALUE or --name=VALUE
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
-        if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every")
+        if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
+            name != "--also")
             return usage("unknown option \"" + name + "\"");
+        if (out.command == Command::Validate && name != "--size")
+            return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
             value = a.substr(eq + 1);
@@ -144,6 +161,15 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         Status s;
         if (name == "--size") {
             s = parseSize(value, out);
+            haveSize = true;
+        } else if (name == "--also") {
+            if (value.empty())
+                s = Status::badInput("--also needs the path of a plug-in file");
+            else if (out.alsoPaths.size() >= kMaxAlsoPlugins)
+                s = Status::badInput("--also: at most " + std::to_string(kMaxAlsoPlugins) +
+                                     " plug-ins can be rendered next to the main one");
+            else
+                out.alsoPaths.push_back(value);
         } else if (name == "--frames") {
             s = parseCount("--frames", value, out.frames);
         } else if (name == "--every") {
@@ -161,6 +187,10 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     }
     if (out.pluginPath.empty())
         return usage("no plug-in file given");
+    if (out.command == Command::Validate && !haveSize) {
+        out.width = kDefaultValidateWidth;
+        out.height = kDefaultValidateHeight;
+    }
     if (haveEvery && out.every > out.frames)
         return Status::badInput("--every " + std::to_string(out.every) + " is more than the " +
                                 std::to_string(out.frames) + " frames rendered: no frame would be written");

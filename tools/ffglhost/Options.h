@@ -1,10 +1,11 @@
-// The command line of ffglhost: which command, which plug-in file, and the render options, with
+// The command line of ffglhost: which command, which plug-in file(s), and the render options, with
 // every value checked as far as it can be without the plug-in and a GL context (parameter names
 // and the context's size limits are checked later). Plain values; any thread.
 #pragma once
 
 #include "Status.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,13 @@ constexpr int kDefaultWidth = 1280;
 constexpr int kDefaultHeight = 720;
 constexpr int kDefaultFrames = 120;
 constexpr int kMaxFrames = 1000000;
+// The validator's frame size when --size is not given: small, since it renders many frames.
+constexpr int kDefaultValidateWidth = 256;
+constexpr int kDefaultValidateHeight = 144;
+// Most --also plug-ins one render may load next to the main one.
+constexpr std::size_t kMaxAlsoPlugins = 16;
 
-enum class Command { Help, Info, Render };
+enum class Command { Help, Info, Render, Validate };
 
 // One --set NAME=VALUE: a host value in 0..1 for the parameter named exactly NAME.
 struct ParameterSetting {
@@ -32,6 +38,7 @@ struct Options {
     int every = 0;                          // 0: write only the last frame
     std::vector<ParameterSetting> settings; // in command-line order
     std::string outPath;                    // empty: the default path for the plug-in
+    std::vector<std::string> alsoPaths;     // render --also: plug-ins rendered next to the main one
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command
