@@ -303,8 +303,12 @@ bool Stress::rendersLit(Phase& phase, PluginInstance& instance, const kxhost::Fr
 bool Stress::framebuffer(Phase& phase, kxhost::Framebuffer& fb, int width, int height)
 {
     std::string error;
-    if (fb.create(width, height, error))
+    if (fb.create(width, height, error)) {
+        // As in a host, the framebuffer the instances will draw into is bound while they are
+        // created: effects that make render targets check them against it.
+        fb.bind();
         return true;
+    }
     fail(phase, "no " + std::to_string(width) + "x" + std::to_string(height) + " host framebuffer: " + error);
     return false;
 }

@@ -22,27 +22,6 @@ std::string formatFloat(float v)
 
 } // namespace
 
-Status resolveSettings(const PluginDescription& d, const std::vector<ParameterSetting>& settings,
-                       std::vector<ResolvedSetting>& out)
-{
-    out.clear();
-    for (const ParameterSetting& s : settings) {
-        const ParameterInfo* p = findParameter(d, s.name);
-        if (p == nullptr) {
-            std::string names;
-            for (const ParameterInfo& q : d.parameters)
-                names += (names.empty() ? "" : ", ") + printable(q.name);
-            return Status::badInput("--set: " + printable(d.name) + " has no parameter \"" + printable(s.name) +
-                                    "\" (parameters: " + (names.empty() ? "none" : names) + ")");
-        }
-        if (!takesHostValue(*p))
-            return Status::badInput("--set: parameter \"" + printable(s.name) + "\" is a " +
-                                    parameterTypeName(p->type) + " parameter; only numeric parameters take 0..1");
-        out.push_back(ResolvedSetting{p, s.value});
-    }
-    return Status();
-}
-
 Status openSource(const std::string& path, const std::vector<ParameterSetting>& settings,
                   std::unique_ptr<Plugin>& plugin, PluginDescription& d, std::vector<ResolvedSetting>& resolved)
 {

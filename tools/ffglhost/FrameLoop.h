@@ -13,6 +13,7 @@
 #include "PluginDescription.h"
 #include "PluginInstance.h"
 #include "PluginLoader.h"
+#include "RenderSetup.h"
 #include "Status.h"
 
 #include <memory>
@@ -20,17 +21,6 @@
 #include <vector>
 
 namespace ffglhost {
-
-// A --set resolved against the plug-in's parameter table; points into its PluginDescription.
-struct ResolvedSetting {
-    const ParameterInfo* parameter;
-    float value;
-};
-
-// Bad input for a name the plug-in lacks (listing the names it has) or a parameter that takes
-// no 0..1 value.
-Status resolveSettings(const PluginDescription& d, const std::vector<ParameterSetting>& settings,
-                       std::vector<ResolvedSetting>& out);
 
 // Opens `path`, describes the plug-in, refuses anything but an OpenGL source, and resolves
 // `settings`. On success `plugin` is initialised and `resolved` points into `d`.

@@ -13,7 +13,9 @@ const char kUsage[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
     "                                 [--video FILE.mp4 [--fps N]]\n"
+    "                                 [--also OTHER.so]...\n"
     "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
+    "       ffglhost validate PLUGIN.so [--size WxH]\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
@@ -22,11 +24,15 @@ const char kHelp[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
     "       ffglhost preview PLUGIN.so [options]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH]\n"
     "       ffglhost --help\n"
     "\n"
     "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
     "render   renders frames into an offscreen framebuffer and writes PNG files or a video.\n"
     "preview  renders live into an X11 window at the display rate, with keys for the parameters.\n"
+    "validate runs host-side checks on any FFGL plug-in (metadata, instances, parameters, the\n"
+    "         GL state frames leave behind) and prints PASS, WARN, FAIL or SKIP per check;\n"
+    "         --size is the frame size (default 256x144).\n"
     "\n"
     "render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
@@ -40,6 +46,11 @@ const char kHelp[] =
     "                     (libx264), or MPEG-4 part 2 where this ffmpeg lacks libx264; the size\n"
     "                     must be even. Without --out or --every no PNG file is written then.\n"
     "  --fps N            frame rate of the video (default 60)\n"
+    "  --also OTHER.so    load another plug-in into the same process and render it alternately\n"
+    "                     with the main one, frame by frame, each into its own framebuffer;\n"
+    "                     its output is PATH with \"-<its name>\" added (a.png -> a-Name.png,\n"
+    "                     folder seq -> seq-Name), \"-2\", \"-3\", ... after repeated names.\n"
+    "                     --set applies to the main plug-in only (repeatable)\n"
     "\n"
     "preview options:\n"
     "  --size WxH         initial window size (default 1280x720); resizing the window resizes\n"
@@ -54,8 +65,9 @@ const char kHelp[] =
     "  Space                          pause / resume the animation\n"
     "  Escape, q, closing the window  quit; the parameters changed are printed\n"
     "\n"
-    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, 2 bad usage or\n"
-    "input, no EGL display (render), no X display (preview), or no ffmpeg (render --video).\n";
+    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed (validate: a\n"
+    "check failed), 2 bad usage or input, no EGL display (render, validate), no X display\n"
+    "(preview), or no ffmpeg (render --video).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -137,6 +149,8 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         out.command = Command::Render;
     else if (args[0] == "preview")
         out.command = Command::Preview;
+    else if (args[0] == "validate")
+        out.command = Command::Validate;
     else
         return usage("unknown command \"" + args[0] + "\"");
     const bool preview = out.command == Command::Preview;
@@ -146,6 +160,7 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     bool haveEvery = false;
     bool haveFps = false;
     bool haveFrames = false;
+    bool haveSize = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() < 2 || a[0] != '-') {
@@ -166,10 +181,13 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
-            name != "--video" && name != "--fps")
+            name != "--video" && name != "--fps" && name != "--also")
             return usage("unknown option \"" + name + "\"");
-        if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps"))
+        if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps" ||
+                        name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
+        if (out.command == Command::Validate && name != "--size")
+            return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
             value = a.substr(eq + 1);
@@ -181,6 +199,15 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         Status s;
         if (name == "--size") {
             s = parseSize(value, out);
+            haveSize = true;
+        } else if (name == "--also") {
+            if (value.empty())
+                s = Status::badInput("--also needs the path of a plug-in file");
+            else if (out.alsoPaths.size() >= kMaxAlsoPlugins)
+                s = Status::badInput("--also: at most " + std::to_string(kMaxAlsoPlugins) +
+                                     " plug-ins can be rendered next to the main one");
+            else
+                out.alsoPaths.push_back(value);
         } else if (name == "--frames") {
             s = parseCount("--frames", value, out.frames);
             haveFrames = true;
@@ -206,6 +233,10 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     }
     if (out.pluginPath.empty())
         return usage("no plug-in file given");
+    if (out.command == Command::Validate && !haveSize) {
+        out.width = kDefaultValidateWidth;
+        out.height = kDefaultValidateHeight;
+    }
     if (haveEvery && out.every > out.frames)
         return Status::badInput("--every " + std::to_string(out.every) + " is more than the " +
                                 std::to_string(out.frames) + " frames rendered: no frame would be written");
@@ -219,6 +250,8 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
                                 std::to_string(out.height + out.height % 2));
     if (out.hold && !haveFrames)
         return usage("--hold keeps frame N of --frames N on screen; give --frames too");
+    if (!out.alsoPaths.empty() && !out.videoPath.empty())
+        return usage("--video encodes one plug-in's frames; it cannot be combined with --also");
     return Status();
 }
 

@@ -1,10 +1,12 @@
-// The command line of ffglhost: which command, which plug-in file, and the render and preview
-// options, with every value checked as far as it can be without the plug-in and a GL context (parameter names
+// The command line of ffglhost: which command, which plug-in file(s), and the render, preview
+// and validate options, with every value checked as far as it can be without the plug-in and a
+// GL context (parameter names
 // and the context's size limits are checked later). Plain values; any thread.
 #pragma once
 
 #include "Status.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -17,7 +19,13 @@ constexpr int kMaxFrames = 1000000;
 constexpr int kDefaultFps = 60;
 constexpr int kMaxFps = 1000;
 
-enum class Command { Help, Info, Render, Preview };
+// The validator's frame size when --size is not given: small, since it renders many frames.
+constexpr int kDefaultValidateWidth = 256;
+constexpr int kDefaultValidateHeight = 144;
+// Most --also plug-ins one render may load next to the main one.
+constexpr std::size_t kMaxAlsoPlugins = 16;
+
+enum class Command { Help, Info, Render, Preview, Validate };
 
 // One --set NAME=VALUE: a host value in 0..1 for the parameter named exactly NAME.
 struct ParameterSetting {
@@ -38,6 +46,7 @@ struct Options {
     std::string videoPath;                  // render --video: empty for none
     int fps = kDefaultFps;                  // render --fps: frame rate of the video
     bool hold = false;                      // preview --hold: keep the last of --frames on screen
+    std::vector<std::string> alsoPaths;     // render --also: plug-ins rendered next to the main one
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command

@@ -24,11 +24,13 @@ Status PluginInstance::destroy()
     return plugin_.deInstantiate(id_);
 }
 
-Status PluginInstance::processFrame(unsigned hostFbo)
+Status PluginInstance::processFrame(unsigned hostFbo) { return processFrame(hostFbo, nullptr, 0); }
+
+Status PluginInstance::processFrame(unsigned hostFbo, FFGLTextureStructTag** inputs, uint32_t count)
 {
     ProcessOpenGLStructTag frame{};
-    frame.numInputTextures = 0;
-    frame.inputTextures = nullptr;
+    frame.numInputTextures = inputs != nullptr ? count : 0;
+    frame.inputTextures = inputs;
     frame.HostFBO = hostFbo;
     return plugin_.processOpenGL(id_, frame);
 }

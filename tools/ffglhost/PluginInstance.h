@@ -30,10 +30,15 @@ public:
     // Code 23 with the viewport {0, 0, width, height}: the host framebuffer changed size.
     // [GL context current]
     Status resize(int width, int height);
+    // The same with `count` input textures (pointers to records the host owns). [GL context current]
+    Status processFrame(unsigned hostFbo, FFGLTextureStructTag** inputs, uint32_t count);
     // Codes 8, 9 and 7.
     Status setParameter(uint32_t index, float value);
     Status getParameter(uint32_t index, float& value) const;
     Status parameterDisplay(uint32_t index, std::string& text) const;
+
+    // The identifier code 18 returned, for raw calls through Plugin::call (0 when not created).
+    FFWord id() const { return alive_ ? id_ : 0; }
 
 private:
     const Plugin& plugin_;

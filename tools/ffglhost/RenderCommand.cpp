@@ -8,6 +8,7 @@
 #include "PluginLoader.h"
 #include "PngWriter.h"
 #include "Progress.h"
+#include "RenderSetup.h"
 #include "Stats.h"
 #include "VideoEncoder.h"
 
@@ -22,41 +23,6 @@
 namespace ffglhost {
 
 namespace {
-
-// Capacity of a frame file name, "frame_0000010.png" and terminator.
-constexpr std::size_t kFrameNameCapacity = 32;
-
-// Refuses an output that cannot be created: a file path naming a folder, a folder path naming a
-// file, or a path below something that is not a folder. `option` names it in messages.
-Status checkOutputPath(const std::string& path, bool folder, const std::string& option = "--out")
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path target(path);
-    if (fs::exists(target, ec)) {
-        if (folder && !fs::is_directory(target, ec))
-            return Status::badInput(option + " " + path + " exists and is not a folder");
-        if (!folder && fs::is_directory(target, ec))
-            return Status::badInput(option + " " + path + " is a folder; give the path of a file");
-    }
-    for (fs::path p = target.parent_path(); !p.empty(); p = p.parent_path()) {
-        if (fs::exists(p, ec)) {
-            if (!fs::is_directory(p, ec))
-                return Status::badInput(option + " " + path + ": " + p.string() + " is not a folder");
-            break;
-        }
-        if (p == p.parent_path())
-            break;
-    }
-    return Status();
-}
-
-std::string frameFileName(int frame)
-{
-    char name[kFrameNameCapacity];
-    std::snprintf(name, sizeof name, "frame_%05d.png", frame);
-    return name;
-}
 
 std::string formatMs(double ms)
 {
@@ -144,17 +110,7 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
 
 std::string defaultOutputPath(const std::string& pluginName, bool folder)
 {
-    std::string stem = pluginName;
-    for (char& ch : stem) {
-        const unsigned char u = static_cast<unsigned char>(ch);
-        const bool keep = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u == '-' ||
-                          u == '_' || u == '.';
-        if (!keep)
-            ch = '_';
-    }
-    if (stem.find_first_not_of('.') == std::string::npos)
-        stem = "plugin";
-    return "out/" + stem + (folder ? "" : ".png");
+    return "out/" + fileStem(pluginName) + (folder ? "" : ".png");
 }
 
 Status runRender(const Options& o, std::string& report)

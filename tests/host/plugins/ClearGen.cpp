@@ -11,6 +11,16 @@
 //   CLEARGEN_SPLIT       1: the upper half of the viewport (as code 18 or the last code 23 gave
 //                        it) is cleared to the complementary colour, so that pictures show
 //                        which way up they are and which size the plug-in was told
+//   CLEARGEN_BLUE_DEFAULT  the default of "Blue" (default 0.5)
+//   CLEARGEN_FAIL_SET_PARAMETER   code 8 always fails
+//   CLEARGEN_FAIL_PARAMETER_COUNT code 4 fails
+//   CLEARGEN_LEAVE_MATRIX_MODE    a frame ends with this matrix mode current (e.g. GL_PROJECTION)
+//   CLEARGEN_LEAVE_GL_ERROR       a frame ends with a GL error pending
+//   CLEARGEN_UNBIND_FRAMEBUFFER   a frame ends with framebuffer 0 bound instead of the host's
+//   CLEARGEN_EXPORTED_RED  the red it clears to comes from a function every variant built with
+//                          this switch exports under the same name, clearGenExportedRed(): a
+//                          host that lets loaded plug-ins bind to each other's symbols makes
+//                          the second variant clear to the first one's red
 // When the environment variable CLEARGEN_TRACE names a file, every call appends its function
 // code to it, one per line, so tests can check the order of the host's calls.
 //
@@ -18,7 +28,9 @@
 // current. Instances are heap objects owned by the host between codes 18 and 19.
 #include "FFGLPluginSDK.h"
 
+#define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 #include <cstdio>
@@ -37,6 +49,13 @@
 #ifndef CLEARGEN_SPLIT
 #define CLEARGEN_SPLIT 0
 #endif
+#ifndef CLEARGEN_BLUE_DEFAULT
+#define CLEARGEN_BLUE_DEFAULT 0.5f
+#endif
+
+#ifdef CLEARGEN_EXPORTED_RED
+extern "C" __attribute__((visibility("default"))) float clearGenExportedRed() { return CLEARGEN_EXPORTED_RED; }
+#endif
 
 namespace {
 
@@ -45,7 +64,7 @@ constexpr int kDisplayCapacity = 16;
 
 // NUL-padded 16-byte names, as code 5 hands them out.
 const char kParamNames[kParamCount][FF_PARAM_NAME_SIZE] = {"Red", "Green", "Blue"};
-const float kParamDefaults[kParamCount] = {0.25f, 0.75f, 0.5f};
+const float kParamDefaults[kParamCount] = {0.25f, 0.75f, CLEARGEN_BLUE_DEFAULT};
 
 const PluginInfoStructTag kInfo = {1, 500, {'C', 'L', 'R', 'G'}, "ClearGen", CLEARGEN_TYPE};
 char kDescription[] = "Clears the host framebuffer to one colour";
@@ -105,7 +124,12 @@ FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
     // Draws into whatever the host bound (its HostFBO) and leaves the clear colour as found.
     GLfloat saved[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
-    glClearColor(in->values[0], in->values[1], in->values[2], 1.0f);
+#ifdef CLEARGEN_EXPORTED_RED
+    const float red = clearGenExportedRed();
+#else
+    const float red = in->values[0];
+#endif
+    glClearColor(red, in->values[1], in->values[2], 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (CLEARGEN_SPLIT) {
         // GL rows count from the bottom: the upper half starts at height / 2.
@@ -122,11 +146,23 @@ FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
             glDisable(GL_SCISSOR_TEST);
     }
     glClearColor(saved[0], saved[1], saved[2], saved[3]);
+#ifdef CLEARGEN_LEAVE_MATRIX_MODE
+    glMatrixMode(CLEARGEN_LEAVE_MATRIX_MODE);
+#endif
+#ifdef CLEARGEN_UNBIND_FRAMEBUFFER
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+#endif
+#ifdef CLEARGEN_LEAVE_GL_ERROR
+    glEnable(0); // not a capability: GL_INVALID_ENUM
+#endif
     return FF_SUCCESS;
 }
 
 FFWord setParameter(Instance* in, const SetParameterStructTag* record)
 {
+#ifdef CLEARGEN_FAIL_SET_PARAMETER
+    return FF_FAIL;
+#endif
     if (record == nullptr || record->ParameterNumber >= kParamCount)
         return FF_FAIL;
     const float v = floatOf(record->NewParameterValue);
@@ -168,7 +204,11 @@ extern "C" FFWord plugMain(uint32_t functionCode, FFWord inputValue, FFWord inst
     case FF_GETINFO: return reinterpret_cast<FFWord>(&kInfo);
     case FF_INITIALISE:
     case FF_DEINITIALISE: return FF_SUCCESS;
+#ifdef CLEARGEN_FAIL_PARAMETER_COUNT
+    case FF_GETNUMPARAMETERS: return FF_FAIL;
+#else
     case FF_GETNUMPARAMETERS: return kParamCount;
+#endif
     case FF_GETPARAMETERNAME: return inputValue < kParamCount ? reinterpret_cast<FFWord>(kParamNames[inputValue]) : 0;
     case FF_GETPARAMETERDEFAULT: return inputValue < kParamCount ? bitsOf(kParamDefaults[inputValue]) : FF_FAIL;
     case FF_GETPARAMETERTYPE: return inputValue < kParamCount ? static_cast<FFWord>(FF_TYPE_STANDARD) : FF_FAIL;

@@ -51,6 +51,39 @@ void recordBoundFramebuffer()
     KXGfx::setMainFboId(bound > 0 ? static_cast<unsigned int>(bound) : 0u);
 }
 
+// Keeps the host's GL state across an application call made outside frames (init, resize,
+// exit): creating textures and render targets binds them, and the host must find its own
+// bindings, enables, viewport and matrix mode as it left them. Also records the host's bound
+// framebuffer first, so render targets return to it.
+class HostStateKeeper {
+public:
+    HostStateKeeper()
+    {
+        recordBoundFramebuffer();
+        glGetIntegerv(GL_MATRIX_MODE, &matrixMode_);
+        glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &attribDepth_);
+        glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &clientDepth_);
+        glPushAttrib(kAllAttribGroups);
+        glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    }
+    ~HostStateKeeper()
+    {
+        GLint depth = 0;
+        for (glGetIntegerv(GL_CLIENT_ATTRIB_STACK_DEPTH, &depth); depth > clientDepth_; --depth)
+            glPopClientAttrib();
+        for (glGetIntegerv(GL_ATTRIB_STACK_DEPTH, &depth); depth > attribDepth_; --depth)
+            glPopAttrib();
+        glMatrixMode(static_cast<GLenum>(matrixMode_));
+    }
+    HostStateKeeper(const HostStateKeeper&) = delete;
+    HostStateKeeper& operator=(const HostStateKeeper&) = delete;
+
+private:
+    GLint matrixMode_ = GL_MODELVIEW;
+    GLint attribDepth_ = 0;
+    GLint clientDepth_ = 0;
+};
+
 } // namespace
 
 KXFFGLPlugin::KXFFGLPlugin(KXFFGLApp* app, int minInputs, int maxInputs)
@@ -100,8 +133,12 @@ FFWord KXFFGLPlugin::InitGL(const FFGLViewportStructTag* vp)
     m_app->viewport = {toInt(vp->x), toInt(vp->y), toInt(vp->width), toInt(vp->height)};
     KX::debugPrint("KXFFGLPlugin::InitGL app viewport %d %d %d %d\n", m_app->viewport.x,
                    m_app->viewport.y, m_app->viewport.width, m_app->viewport.height);
-    recordBoundFramebuffer();
-    if (!m_app->init())
+    bool initialised = false;
+    {
+        HostStateKeeper keep;
+        initialised = m_app->init();
+    }
+    if (!initialised)
         return FF_FAIL;
     m_glReady = true;
     m_lastTickMs = KXApp::getTickCount();
@@ -111,7 +148,7 @@ FFWord KXFFGLPlugin::InitGL(const FFGLViewportStructTag* vp)
 FFWord KXFFGLPlugin::DeInitGL()
 {
     if (m_app) {
-        recordBoundFramebuffer();
+        HostStateKeeper keep;
         m_app->exit();
     }
     m_glReady = false;
@@ -123,7 +160,7 @@ FFWord KXFFGLPlugin::Resize(const FFGLViewportStructTag* vp)
     if (vp == nullptr || !m_app)
         return FF_FAIL;
     m_app->viewport = {toInt(vp->x), toInt(vp->y), toInt(vp->width), toInt(vp->height)};
-    recordBoundFramebuffer();
+    HostStateKeeper keep;
     m_app->resize(m_app->viewport.width, m_app->viewport.height);
     return FF_SUCCESS;
 }

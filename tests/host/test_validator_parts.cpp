@@ -1,0 +1,170 @@
+// Pieces of the validator and of the side-by-side render tested on their own: how check
+// outcomes become lines and the summary, the names of --also outputs, and the host GL state the
+// validator sets up and compares (in a real headless context).
+#include "Check.h"
+#include "HostGLState.h"
+#include "SideBySideRender.h"
+
+#include "HeadlessGL.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace ffglhost;
+
+TEST(ValidatorCheck, FailureOutranksWarningAndLinesCountWhatTheyDoNotShow)
+{
+    Check pass("a");
+    Check warned("b");
+    warned.warn("odd");
+    Check failed("c");
+    failed.warn("odd");
+    for (int i = 1; i <= 5; ++i)
+        failed.fail("bad " + std::to_string(i));
+    Check skipped("d");
+    skipped.fail("found before the skip");
+    skipped.skip("needs the table");
+
+    EXPECT_EQ(pass.line(), "PASS  a");
+    EXPECT_EQ(warned.line(), "WARN  b: odd");
+    EXPECT_EQ(failed.line(), "FAIL  c: bad 1; bad 2; bad 3 (and 2 more)");
+    EXPECT_EQ(failed.failureCount(), 5u);
+    EXPECT_EQ(skipped.line(), "SKIP  d: needs the table");
+    skipped.fail("after the skip");
+    EXPECT_EQ(skipped.outcome(), Outcome::Skip);
+
+    const std::vector<Check> all = {pass, warned, failed, skipped};
+    EXPECT_EQ(summaryLine(all), "4 checks, 1 passed, 1 warned, 1 failed, 1 skipped");
+    EXPECT_EQ(failedCount(all), 1u);
+    EXPECT_EQ(summaryLine({pass}), "1 check, 1 passed");
+}
+
+TEST(AlsoOutputPath, NameGoesBeforeTheExtensionOrAfterTheFolderAndRepeatsAreNumbered)
+{
+    EXPECT_EQ(alsoOutputPath("a.png", "Quorus", false, {}), "a-Quorus.png");
+    EXPECT_EQ(alsoOutputPath("out/deep/x.png", "Clear Gen/2", false, {}), "out/deep/x-Clear_Gen_2.png");
+    EXPECT_EQ(alsoOutputPath("seq", "Quorus", true, {}), "seq-Quorus");
+    EXPECT_EQ(alsoOutputPath("runs/seq/", "Quorus", true, {}), "runs/seq-Quorus");
+    EXPECT_EQ(alsoOutputPath("a.png", "Quorus", false, {"a.png", "a-Quorus.png", "a-Quorus-2.png"}),
+              "a-Quorus-3.png");
+}
+
+class HostGLStateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!kxhost::HeadlessGL::displayAvailable())
+            GTEST_SKIP() << "no EGL display is available on this machine";
+        std::string error;
+        gl_ = kxhost::HeadlessGL::create(error);
+        ASSERT_NE(gl_, nullptr) << error;
+        ASSERT_TRUE(framebuffer_.create(16, 8, error)) << error;
+        glGenTextures(1, &texture_);
+        scene_ = HostScene{framebuffer_.id(), 16, 8, texture_};
+    }
+    void TearDown() override
+    {
+        if (gl_ == nullptr)
+            return;
+        glDeleteTextures(1, &texture_);
+        framebuffer_.release();
+    }
+
+    GLint integer(GLenum query) const
+    {
+        GLint v = -1;
+        glGetIntegerv(query, &v);
+        return v;
+    }
+
+    std::unique_ptr<kxhost::HeadlessGL> gl_;
+    kxhost::Framebuffer framebuffer_;
+    GLuint texture_ = 0;
+    HostScene scene_;
+};
+
+TEST_F(HostGLStateTest, EnteringTheHostStateUndoesWhatAPluginLeftOnTheStacks)
+{
+    // What a careless plug-in might leave: extra pushes everywhere, another mode and framebuffer.
+    for (GLenum mode : {GL_MODELVIEW, GL_PROJECTION, GL_TEXTURE}) {
+        glMatrixMode(mode);
+        glPushMatrix();
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glPushClientAttrib(GL_CLIENT_ALL_ATTRIB_BITS);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDisable(GL_BLEND);
+
+    for (int round = 0; round < 2; ++round) {
+        enterHostState(scene_, GL_TEXTURE);
+        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 2);
+        EXPECT_EQ(integer(GL_PROJECTION_STACK_DEPTH), 2);
+        EXPECT_EQ(integer(GL_TEXTURE_STACK_DEPTH), 1);
+        EXPECT_EQ(integer(GL_ATTRIB_STACK_DEPTH), 1);
+        EXPECT_EQ(integer(GL_CLIENT_ATTRIB_STACK_DEPTH), 0);
+        EXPECT_EQ(integer(GL_MATRIX_MODE), GL_TEXTURE);
+        EXPECT_EQ(integer(GL_DRAW_FRAMEBUFFER_BINDING), static_cast<GLint>(framebuffer_.id()));
+        EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), static_cast<GLint>(texture_));
+        EXPECT_TRUE(glIsEnabled(GL_BLEND));
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    // Entering twice gives the same state.
+    const GLStateSnapshot a = captureGLState();
+    enterHostState(scene_, GL_TEXTURE);
+    const GLStateSnapshot b = captureGLState();
+    EXPECT_TRUE(transformDifferences(a, b).empty());
+    EXPECT_TRUE(attributeDifferences(a, b).empty());
+}
+
+TEST_F(HostGLStateTest, DifferencesNameWhatChangedInItsGroup)
+{
+    enterHostState(scene_, GL_MODELVIEW);
+    const GLStateSnapshot before = captureGLState();
+    glPopMatrix(); // the modelview stack
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glDisable(GL_BLEND);
+    glViewport(0, 0, 4, 4);
+    const GLStateSnapshot after = captureGLState();
+    EXPECT_EQ(transformDifferences(before, after),
+              (std::vector<std::string>{"matrix mode GL_PROJECTION (was GL_MODELVIEW)",
+                                        "modelview stack depth 1 (was 2)", "projection matrix changed"}));
+    EXPECT_EQ(attributeDifferences(before, after),
+              (std::vector<std::string>{"GL_BLEND disabled (was enabled)", "viewport 0 0 4 4 (was 0 0 16 8)"}));
+
+    // The texture matrix and bound texture are those of the active unit.
+    glActiveTexture(GL_TEXTURE2);
+    const auto attributes = attributeDifferences(before, captureGLState());
+    for (const char* expected : {"active texture unit GL_TEXTURE2 (was GL_TEXTURE0)", "bound 2D texture 0 (was "})
+        EXPECT_NE(std::find_if(attributes.begin(), attributes.end(),
+                               [expected](const std::string& a) { return a.rfind(expected, 0) == 0; }),
+                  attributes.end())
+            << expected;
+    glActiveTexture(GL_TEXTURE0);
+}
+
+TEST_F(HostGLStateTest, PendingErrorsAreNamedAndCleared)
+{
+    enterHostState(scene_, GL_MODELVIEW);
+    glEnable(0);
+    EXPECT_EQ(takeGLErrors(), std::vector<std::string>{"GL_INVALID_ENUM"});
+    EXPECT_TRUE(takeGLErrors().empty());
+    glMatrixMode(GL_TEXTURE); // at the bottom of its stack
+    glPopMatrix();
+    EXPECT_EQ(takeGLErrors(), std::vector<std::string>{"GL_STACK_UNDERFLOW"});
+    EXPECT_EQ(glEnumName(0xABCD), "0xABCD");
+}
+
+} // namespace
