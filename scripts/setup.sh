@@ -4,6 +4,7 @@
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/setup.sh --no-build      install packages only
+#   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,8 @@ PACKAGES=(
   libgl-dev libglu1-mesa-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libtinyxml-dev libpng-dev libgtest-dev g++-multilib
 )
+# Only for bench/profile.sh, not for building or testing.
+PROFILING_PACKAGES=(valgrind apitrace python3)
 
 build_dir=build
 cmake_args=()
@@ -20,6 +23,7 @@ for arg in "$@"; do
   case "$arg" in
     --sanitize) build_dir=build-asan; cmake_args+=(-DKX_SANITIZE=ON) ;;
     --no-build) do_build=0 ;;
+    --profiling) PACKAGES+=("${PROFILING_PACKAGES[@]}") ;;
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done
