@@ -1,6 +1,9 @@
 // The render command (see RenderCommand.h).
 #include "RenderCommand.h"
 
+#include "AsyncPngWriter.h"
+#include "FrameMarker.h"
+#include "FrameReader.h"
 #include "HostContext.h"
 #include "PluginDescription.h"
 #include "PluginInstance.h"
@@ -13,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -136,7 +140,26 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         return s;
 
     r.frameMs.reserve(static_cast<std::size_t>(o.frames));
-    std::vector<unsigned char> pixels;
+    // With --every, frames are read back through pixel buffers and written by other threads
+    // while the next frames render; frames kept before a failure are still written.
+    FrameReader reader;
+    AsyncPngWriter writer(pngWorkerCount(), 3);
+    const FrameReader::Delivery deliver = [&](int frame, const unsigned char* rgba, std::size_t bytes) {
+        std::vector<unsigned char> copy = writer.buffer(bytes);
+        std::memcpy(copy.data(), rgba, bytes);
+        return writer.submit((std::filesystem::path(outPath) / frameFileName(frame)).string(), o.width, o.height,
+                             std::move(copy), RowOrder::BottomUp, true);
+    };
+    auto flushed = [&](Status failure) {
+        Status s2 = reader.drain(deliver);
+        Status s3 = writer.finish();
+        return !failure.ok() ? failure : !s2.ok() ? s2 : s3;
+    };
+    if (o.every > 0)
+        s = reader.create(o.width, o.height);
+    if (!s.ok())
+        return s;
+    const FrameMarker marker;
     Progress progress(o.frames);
     for (int frame = 1; frame <= o.frames; ++frame) {
         framebuffer.bind();
@@ -145,29 +168,30 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         glFinish();
         const auto end = std::chrono::steady_clock::now();
         if (!s.ok())
-            return s;
+            return flushed(s);
         r.frameMs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        marker.frameDone();
 
         const bool keep = o.every > 0 ? frame % o.every == 0 : frame == o.frames;
-        if (keep) {
-            std::vector<unsigned char>& target = o.every > 0 ? pixels : r.lastFrame;
-            if (!framebuffer.readPixels(target))
+        if (keep && o.every > 0) {
+            s = reader.start(framebuffer, frame, deliver);
+            if (!s.ok())
+                return flushed(s);
+            r.written.push_back((std::filesystem::path(outPath) / frameFileName(frame)).string());
+        } else if (keep) {
+            if (!framebuffer.readPixels(r.lastFrame))
                 return Status::failed("cannot read frame " + std::to_string(frame) + " back from the framebuffer");
             // The framebuffer starts cleared to black, so its colours are the frame as it looks
             // over black; pictures for people are written opaque rather than with the
             // plug-in's coverage alpha (which viewers show over white).
-            for (std::size_t i = 3; i < target.size(); i += 4)
-                target[i] = 255;
-        }
-        if (keep && o.every > 0) {
-            const std::string file = (std::filesystem::path(outPath) / frameFileName(frame)).string();
-            s = writePng(file, o.width, o.height, pixels);
-            if (!s.ok())
-                return s;
-            r.written.push_back(file);
+            for (std::size_t i = 3; i < r.lastFrame.size(); i += 4)
+                r.lastFrame[i] = 255;
         }
         progress.update(frame);
     }
+    s = flushed(Status());
+    if (!s.ok())
+        return s;
     progress.finish();
 
     for (const ResolvedSetting& setting : settings) {
