@@ -3,6 +3,7 @@
 // out whole, in order and with its own pixels, the GL state the host had is kept, the rows land
 // the right way up in the files, and a failed write is reported and stops further writing.
 #include "AsyncPngWriter.h"
+#include "FrameFiles.h"
 #include "FrameReader.h"
 #include "GLTestFixture.h"
 
@@ -215,6 +216,36 @@ TEST_F(PngFolder, AFailedWriteIsReportedAndStopsTheRest)
     EXPECT_FALSE(writer.submit((root / "b.png").string(), kWidth, kHeight, image, RowOrder::TopDown, false).ok());
     EXPECT_FALSE(writer.finish().ok());
     EXPECT_FALSE(fs::exists(root / "b.png"));
+}
+
+// The whole path: frames kept from the framebuffer land in files top row first and opaque, also
+// when the render then fails; the failure is what finish() reports.
+TEST_F(FrameReaderTest, KeptFramesAreWrittenEvenWhenTheRenderFails)
+{
+    const fs::path root = fs::temp_directory_path() / ("frame-files-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    FrameFiles files;
+    ASSERT_TRUE(files.open(kWidth, kHeight, [&](int n) { return (root / (std::to_string(n) + ".png")).string(); })
+                    .ok());
+    for (int n = 1; n <= 3; ++n) {
+        drawFrame(n * 20);
+        ASSERT_TRUE(files.keep(framebuffer(), n).ok());
+    }
+    const Status s = files.finish(Status::failed("frame 4 failed"));
+    EXPECT_EQ(s.message(), Status::failed("frame 4 failed").message());
+    for (int n = 1; n <= 3; ++n) {
+        png_image png{};
+        png.version = PNG_IMAGE_VERSION;
+        ASSERT_NE(png_image_begin_read_from_file(&png, (root / (std::to_string(n) + ".png")).c_str()), 0) << n;
+        png.format = PNG_FORMAT_RGBA;
+        std::vector<unsigned char> rgba(PNG_IMAGE_SIZE(png));
+        ASSERT_NE(png_image_finish_read(&png, nullptr, rgba.data(), 0, nullptr), 0);
+        EXPECT_EQ(rgba[1], n * 20) << "top row first";
+        EXPECT_EQ(rgba[3], 255) << "opaque";
+        EXPECT_EQ(rgba[rgba.size() - 4], n * 20);
+        EXPECT_EQ(rgba[rgba.size() - 2], 255);
+    }
+    fs::remove_all(root);
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 // The render command (see RenderCommand.h).
 #include "RenderCommand.h"
 
-#include "AsyncPngWriter.h"
+#include "FrameFiles.h"
 #include "FrameMarker.h"
-#include "FrameReader.h"
 #include "HostContext.h"
 #include "PluginDescription.h"
 #include "PluginInstance.h"
@@ -16,7 +15,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -140,24 +138,11 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         return s;
 
     r.frameMs.reserve(static_cast<std::size_t>(o.frames));
-    // With --every, frames are read back through pixel buffers and written by other threads
-    // while the next frames render; frames kept before a failure are still written.
-    FrameReader reader;
-    AsyncPngWriter writer(pngWorkerCount(), 3);
-    const FrameReader::Delivery deliver = [&](int frame, const unsigned char* rgba, std::size_t bytes) {
-        std::vector<unsigned char> copy = writer.buffer(bytes);
-        std::memcpy(copy.data(), rgba, bytes);
-        return writer.submit((std::filesystem::path(outPath) / frameFileName(frame)).string(), o.width, o.height,
-                             std::move(copy), RowOrder::BottomUp, true);
-    };
-    auto flushed = [&](Status failure) {
-        Status s2 = reader.drain(deliver);
-        Status s3 = writer.finish();
-        return !failure.ok() ? failure : !s2.ok() ? s2 : s3;
-    };
-    if (o.every > 0)
-        s = reader.create(o.width, o.height);
-    if (!s.ok())
+    // With --every, frames are written while the next ones render; those kept before a
+    // failure are still written.
+    FrameFiles files;
+    auto fileOf = [&](int frame) { return (std::filesystem::path(outPath) / frameFileName(frame)).string(); };
+    if (o.every > 0 && !(s = files.open(o.width, o.height, fileOf)).ok())
         return s;
     const FrameMarker marker;
     Progress progress(o.frames);
@@ -168,16 +153,15 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         glFinish();
         const auto end = std::chrono::steady_clock::now();
         if (!s.ok())
-            return flushed(s);
+            return files.finish(s);
         r.frameMs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
         marker.frameDone();
 
         const bool keep = o.every > 0 ? frame % o.every == 0 : frame == o.frames;
         if (keep && o.every > 0) {
-            s = reader.start(framebuffer, frame, deliver);
-            if (!s.ok())
-                return flushed(s);
-            r.written.push_back((std::filesystem::path(outPath) / frameFileName(frame)).string());
+            if (!(s = files.keep(framebuffer, frame)).ok())
+                return files.finish(s);
+            r.written.push_back(fileOf(frame));
         } else if (keep) {
             if (!framebuffer.readPixels(r.lastFrame))
                 return Status::failed("cannot read frame " + std::to_string(frame) + " back from the framebuffer");
@@ -189,8 +173,7 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         }
         progress.update(frame);
     }
-    s = flushed(Status());
-    if (!s.ok())
+    if (!(s = files.finish()).ok())
         return s;
     progress.finish();
 
