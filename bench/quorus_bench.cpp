@@ -5,7 +5,11 @@
 //   - operator-new calls per steady frame made through plugMain (the plug-in's own code: the
 //     GL driver allocates with malloc and is not counted).
 //
-//   quorus_bench [--frames N] [--size WxH]
+//   quorus_bench [--frames N] [--size WxH] [--cpu-only] [--repeats N] [--quorify Q]
+//
+// --cpu-only skips the frame and allocation cases (for profilers); --repeats sets the CPU steps
+// measured per case (default 50); --quorify runs the CPU cases for that one "Quorify" value
+// instead of 10 and 40.
 //
 // Not part of the test run. Prints one table: name, median ms, p95 ms, ratio to the baseline.
 #include "FFGLPlugin.h"
@@ -214,9 +218,51 @@ double allocationsPerFrame(PlugMain entry, const Settings& settings, unsigned fb
     return static_cast<double>(g_allocations.load() - before) / frames;
 }
 
-// The CPU part of a frame: the motion step and the neighbour search with its sort, as the
-// drawing does it, for 400 particles; GL only to build the field once.
-Stats cpuStep(float linkDistance, long& allocations)
+// Keeps the nearest-three results alive so that the search is not optimised away.
+volatile float g_sink = 0.0f;
+
+// The plug-in's own search: all neighbour arrays at once, then the three nearest of each.
+void searchOfPlugin(Plugin& plugin, int count)
+{
+    plugin.findNeighbours(count);
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i) {
+        Ball& b = plugin.balls[i];
+        if (b.neighbours.size() > 2)
+            sum += nearestThree(b.neighbours)[2].first;
+        b.neighbours.clear();
+    }
+    g_sink = sum;
+}
+
+// The straightforward search the plug-in replaced, as the baseline: every particle scans all
+// others, collects those in reach and sorts the whole array for its three nearest.
+void searchByFullSort(Plugin& plugin, int count)
+{
+    float sum = 0.0f;
+    for (int i = 0; i < count; ++i) {
+        Ball& b = plugin.balls[i];
+        for (int j = 0; j < count; ++j) {
+            if (j == i)
+                continue;
+            const float d = plugin.dist(b.position, plugin.balls[j].position);
+            if (d < plugin.linkDistance)
+                b.neighbours.emplace_back(d, j);
+        }
+        if (b.neighbours.size() > 2) {
+            std::sort(b.neighbours.begin(), b.neighbours.end());
+            sum += b.neighbours[2].first;
+        }
+        b.neighbours.clear();
+    }
+    g_sink = sum;
+}
+
+enum class CpuPart { MotionOnly, MotionAndSearch, MotionAndFullSort };
+
+// The CPU part of a frame for 400 particles: the motion step alone, with the plug-in's
+// neighbour search, or with the full-sort baseline; GL only to build the field once.
+Stats cpuStep(float linkDistance, CpuPart part, int repeats, long& allocations)
 {
     Plugin plugin;
     plugin.viewport = {0, 0, 1280, 720};
@@ -224,20 +270,17 @@ Stats cpuStep(float linkDistance, long& allocations)
     plugin.particles = 400.0f;
     plugin.linkDistance = linkDistance;
     std::vector<double> samples;
-    samples.reserve(kCpuRepeats);
+    samples.reserve(static_cast<std::size_t>(repeats));
     allocations = 0;
-    for (int r = 0; r < kCpuRepeats + 5; ++r) {
+    for (int r = 0; r < repeats + 5; ++r) {
         const long before = g_allocations.load();
         const auto t = Clock::now();
         plugin.update();
         const int count = plugin.activeCount();
-        for (int i = 0; i < count; ++i) {
-            Ball& b = plugin.balls[i];
-            plugin.forEachInReach(i, count, [&](int j, float d) { b.neighbours.emplace_back(d, j); });
-            if (b.neighbours.size() > 2)
-                std::sort(b.neighbours.begin(), b.neighbours.end());
-            b.neighbours.clear();
-        }
+        if (part == CpuPart::MotionAndSearch)
+            searchOfPlugin(plugin, count);
+        else if (part == CpuPart::MotionAndFullSort)
+            searchByFullSort(plugin, count);
         const double ms = msSince(t);
         const long allocated = g_allocations.load() - before;
         if (r >= 5) { // the first steps warm the caches
@@ -257,7 +300,7 @@ void printRow(const char* name, const Stats& s, double baseline)
     }
     char ratio[32] = "-";
     if (baseline > 0)
-        std::snprintf(ratio, sizeof ratio, "%.1fx", s.median / baseline);
+        std::snprintf(ratio, sizeof ratio, "%.2fx", s.median / baseline);
     std::printf("%-40s %10.3f %10.3f %10s   (%d samples)\n", name, s.median, s.p95, ratio, s.samples);
 }
 
@@ -268,13 +311,23 @@ int main(int argc, char** argv)
     t_countAllocations = true; // the host thread, on which the plug-in runs
     int frames = 30;
     int width = 1280, height = 720;
+    bool cpuOnly = false;
+    int repeats = kCpuRepeats;
+    std::vector<float> quorifyValues = {10.0f, 40.0f};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
             frames = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc)
             std::sscanf(argv[++i], "%dx%d", &width, &height);
+        else if (std::strcmp(argv[i], "--cpu-only") == 0)
+            cpuOnly = true;
+        else if (std::strcmp(argv[i], "--repeats") == 0 && i + 1 < argc)
+            repeats = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--quorify") == 0 && i + 1 < argc)
+            quorifyValues = {static_cast<float>(std::atof(argv[++i]))};
         else {
-            std::fprintf(stderr, "usage: %s [--frames N] [--size WxH]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--frames N] [--size WxH] [--cpu-only] [--repeats N] [--quorify Q]\n",
+                         argv[0]);
             return 2;
         }
     }
@@ -304,17 +357,47 @@ int main(int argc, char** argv)
     const Settings heaviest = {{1, 1.0f}, {2, 1.0f}, {5, 1.0f}, {7, 1.0f}};
 
     std::printf("GL: %s, %s (%s)\n", gl->renderer().c_str(), gl->version().c_str(), gl->platformName());
+
+    // The CPU part: the motion step alone, and with each search for every Quorify asked for.
+    struct CpuCase {
+        float quorify;
+        Stats fullSort;
+        Stats search;
+        long searchAllocations = 0;
+    };
+    long unused = 0;
+    const Stats cpuMotion = cpuStep(10.0f, CpuPart::MotionOnly, repeats, unused);
+    std::vector<CpuCase> cpuCases;
+    for (float q : quorifyValues) {
+        CpuCase c{q, {}, {}};
+        c.fullSort = cpuStep(q, CpuPart::MotionAndFullSort, repeats, unused);
+        c.search = cpuStep(q, CpuPart::MotionAndSearch, repeats, c.searchAllocations);
+        cpuCases.push_back(c);
+    }
+    auto printCpuRows = [&] {
+        std::printf("CPU, 400 particles (ratio: to the full-sort search of the same Quorify)\n");
+        printRow("CPU motion step alone", cpuMotion, 0);
+        for (const CpuCase& c : cpuCases) {
+            char name[64];
+            std::snprintf(name, sizeof name, "CPU motion+full-sort search, Quorify %g", static_cast<double>(c.quorify));
+            printRow(name, c.fullSort, c.fullSort.median);
+            std::snprintf(name, sizeof name, "CPU motion+search, 400, Quorify %g", static_cast<double>(c.quorify));
+            printRow(name, c.search, c.fullSort.median);
+        }
+    };
+    if (cpuOnly) {
+        std::printf("\n%-40s %10s %10s %10s\n", "case", "median ms", "p95 ms", "ratio");
+        printCpuRows();
+        return 0;
+    }
+
     std::printf("frames at %dx%d, up to %d per case after %d warm-up frames\n\n", width, height, frames,
                 kWarmupFrames);
-
     Stats base;
     if (clearGen != nullptr)
         base = frameTimes(clearGen, {}, width, height, target.id(), frames);
     const Stats plain = frameTimes(quorus, defaults, width, height, target.id(), frames);
     const Stats heavy = frameTimes(quorus, heaviest, width, height, target.id(), frames);
-    long cpuAllocDefault = 0, cpuAllocHeavy = 0;
-    const Stats cpuDefault = cpuStep(10.0f, cpuAllocDefault);
-    const Stats cpuHeavy = cpuStep(40.0f, cpuAllocHeavy);
 
     std::printf("%-40s %10s %10s %10s\n", "case", "median ms", "p95 ms", "ratio");
     if (clearGen != nullptr)
@@ -323,8 +406,7 @@ int main(int argc, char** argv)
         std::printf("%-40s (skipped: %s not built)\n", "ClearGen baseline frame", CLEARGEN_PLUGIN_PATH);
     printRow("Quorus frame, defaults", plain, base.median);
     printRow("Quorus frame, heaviest", heavy, base.median);
-    printRow("CPU motion+search, 400, Quorify 10", cpuDefault, 0);
-    printRow("CPU motion+search, 400, Quorify 40", cpuHeavy, 0);
+    printCpuRows();
 
     // Allocation counts do not depend on the picture size: measured small to keep the run short.
     kxhost::Framebuffer small;
@@ -341,8 +423,9 @@ int main(int argc, char** argv)
 
     std::printf("\nallocations (operator new) per steady frame through plugMain: defaults %.2f, heaviest %.2f\n",
                 allocDefault, allocHeavy);
-    std::printf("allocations in the CPU step over %d steps: %ld (Quorify 10), %ld (Quorify 40)\n", kCpuRepeats,
-                cpuAllocDefault, cpuAllocHeavy);
+    for (const CpuCase& c : cpuCases)
+        std::printf("allocations in the CPU step over %d steps, Quorify %g: %ld\n", repeats,
+                    static_cast<double>(c.quorify), c.searchAllocations);
     std::printf("(counting check: one instantiation and release allocated %ld times)\n", instanceAllocations);
     return 0;
 }

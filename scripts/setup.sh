@@ -7,6 +7,7 @@
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/setup.sh --fuzz          libFuzzer targets (clang, sanitizers) in build-fuzz/
 #   scripts/setup.sh --no-build      install packages only
+#   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,6 +20,8 @@ PACKAGES=(
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# Only for bench/profile.sh, not for building or testing.
+PROFILING_PACKAGES=(valgrind apitrace python3)
 
 build_dir=build
 cmake_args=()
@@ -34,6 +37,7 @@ for arg in "$@"; do
                    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g")
       ;;
     --no-build) do_build=0 ;;
+    --profiling) PACKAGES+=("${PROFILING_PACKAGES[@]}") ;;
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

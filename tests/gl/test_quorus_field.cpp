@@ -6,6 +6,7 @@
 // appears at window position centre + (h/2) cot(25 deg) (x, y) / depth.
 #include "../../Source/FFGLPlugins/Quorus/Ball.cpp"
 #include "../../Source/FFGLPlugins/Quorus/FFGLPlugin.cpp"
+#include "../../Source/FFGLPlugins/Quorus/NeighbourSearch.cpp"
 
 #include "GLTestFixture.h"
 #include "KXPlatform.h"
@@ -190,6 +191,42 @@ TEST_F(QuorusField, MotionStepPlacesParticlesInTheirLanes)
     for (int n = 1; n < 500; ++n)
         plugin.update();
     EXPECT_NEAR(plugin.noiseTime, 1.0f, 1e-4f);
+}
+
+// Every coordinate, bit for bit, as the motion formula gives it from the index, the parameters
+// and the step count, over steps that change the parameters and the count in between.
+TEST_F(QuorusField, MotionStepMatchesItsFormulaExactly)
+{
+    plugin.viewport = {0, 0, 1000, 333};
+    plugin.particles = 400.0f;
+    plugin.spread = 37.3f;
+    plugin.noiseAmount = 23.9f;
+    auto noiseOf = [](double x) { return static_cast<float>(KXMath::noise1(static_cast<float>(x))); };
+    for (int step = 1; step <= 40; ++step) {
+        if (step == 15) {
+            plugin.particles = 123.0f;
+            plugin.spread = 0.7f;
+        }
+        if (step == 30) {
+            plugin.particles = 400.0f;
+            plugin.noiseAmount = 3.0f;
+            plugin.viewport = {0, 0, 640, 480};
+        }
+        plugin.update();
+        const float aspect = static_cast<float>(plugin.viewport.width) / static_cast<float>(plugin.viewport.height);
+        const double t = static_cast<double>(plugin.noiseTime);
+        const int count = static_cast<int>(plugin.particles);
+        for (int i = 0; i < count; ++i) {
+            const Ball& b = plugin.balls[i];
+            const double fi = static_cast<double>(static_cast<float>(i));
+            const float ax = noiseOf(fi / 0.4532) * plugin.spread * aspect;
+            const float ay = noiseOf(fi / 0.7856) * plugin.spread;
+            ASSERT_EQ(b.anchor.x, ax) << "particle " << i << ", step " << step;
+            ASSERT_EQ(b.anchor.y, ay) << "particle " << i << ", step " << step;
+            ASSERT_EQ(b.position.x, ax + noiseOf(fi / 2.4534 + t) * plugin.noiseAmount) << i << ", " << step;
+            ASSERT_EQ(b.position.y, ay + noiseOf(fi / 1.2369 + t) * plugin.noiseAmount) << i << ", " << step;
+        }
+    }
 }
 
 TEST_F(QuorusField, NoiseAndSpreadZero)

@@ -2,6 +2,8 @@
 #include "RenderCommand.h"
 
 #include "FrameLoop.h"
+#include "FrameFiles.h"
+#include "FrameMarker.h"
 #include "HostContext.h"
 #include "PluginDescription.h"
 #include "PluginInstance.h"
@@ -61,39 +63,46 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
     const kxhost::Framebuffer& framebuffer = loop.framebuffer();
 
     r.frameMs.reserve(static_cast<std::size_t>(o.frames));
-    std::vector<unsigned char> pixels;
+    // With --every, frames are written while the next ones render; those kept before a
+    // failure are still written.
+    FrameFiles files;
+    auto fileOf = [&](int frame) { return (std::filesystem::path(outPath) / frameFileName(frame)).string(); };
+    if (o.every > 0 && !(s = files.open(o.width, o.height, fileOf)).ok())
+        return s;
+    const FrameMarker marker;
+    std::vector<unsigned char> pixels; // frames that only go into the video
     Progress progress(o.frames);
     for (int frame = 1; frame <= o.frames; ++frame) {
         double ms = 0.0;
         s = loop.renderFrame(ms);
         if (!s.ok())
-            return s;
+            return files.finish(s);
         r.frameMs.push_back(ms);
+        marker.frameDone();
 
         const bool keep = o.every > 0 ? frame % o.every == 0 : frame == o.frames;
-        if (keep || videoTool != nullptr) {
-            std::vector<unsigned char>& target = o.every > 0 || !keep ? pixels : r.lastFrame;
+        if (keep && o.every > 0) {
+            if (!(s = files.keep(framebuffer, frame)).ok())
+                return files.finish(s);
+            r.written.push_back(fileOf(frame));
+        }
+        if (videoTool != nullptr || (keep && o.every == 0)) {
+            std::vector<unsigned char>& target = keep && o.every == 0 ? r.lastFrame : pixels;
             if (!framebuffer.readPixels(target))
-                return Status::failed("cannot read frame " + std::to_string(frame) + " back from the framebuffer");
+                return files.finish(Status::failed("cannot read frame " + std::to_string(frame) +
+                                                   " back from the framebuffer"));
             // The framebuffer starts cleared to black, so its colours are the frame as it looks
             // over black; pictures for people are written opaque rather than with the
             // plug-in's coverage alpha (which viewers show over white).
             for (std::size_t i = 3; i < target.size(); i += 4)
                 target[i] = 255;
-            if (videoTool != nullptr)
-                s = video.writeFrame(target);
-            if (!s.ok())
-                return s;
-        }
-        if (keep && o.every > 0) {
-            const std::string file = (std::filesystem::path(outPath) / frameFileName(frame)).string();
-            s = writePng(file, o.width, o.height, pixels);
-            if (!s.ok())
-                return s;
-            r.written.push_back(file);
+            if (videoTool != nullptr && !(s = video.writeFrame(target)).ok())
+                return files.finish(s);
         }
         progress.update(frame);
     }
+    if (!(s = files.finish()).ok())
+        return s;
     progress.finish();
 
     for (const ResolvedSetting& setting : settings) {

@@ -11,6 +11,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -119,6 +120,9 @@ bool Plugin::init()
         balls.back().neighbours.reserve(QUORUS_MAX_PARTICLES);
     }
 
+    extendIndexTerms(QUORUS_MAX_PARTICLES);
+    neighbourSearch.reserve(QUORUS_MAX_PARTICLES);
+
     noiseTime = 0.0f;
     lastTime = getTime();
     return balls.size() >= static_cast<std::size_t>(QUORUS_MAX_PARTICLES);
@@ -156,6 +160,21 @@ int Plugin::activeCount() const
     return wanted >= available ? available : static_cast<int>(wanted);
 }
 
+void Plugin::extendIndexTerms(int count)
+{
+    for (int i = static_cast<int>(indexTerms.size()); i < count; ++i) {
+        // The argument of each noise is formed in double from the float index; the time offset
+        // is added to the jitter phases every step.
+        const double di = static_cast<double>(static_cast<float>(i));
+        IndexTerms t;
+        t.anchorNoiseX = noise(static_cast<float>(di / 0.4532));
+        t.anchorNoiseY = noise(static_cast<float>(di / 0.7856));
+        t.jitterPhaseX = di / 2.4534;
+        t.jitterPhaseY = di / 1.2369;
+        indexTerms.push_back(t);
+    }
+}
+
 void Plugin::update()
 {
     // A zero (or negative) height has no aspect ratio; the picture is then drawn square.
@@ -172,22 +191,24 @@ void Plugin::update()
     const float step = static_cast<float>(elapsed);
 
     const int count = activeCount();
+    extendIndexTerms(count);
     const double t = static_cast<double>(noiseTime);
     for (int i = 0; i < count; ++i) {
         Ball& b = balls[i];
-        const float fi = static_cast<float>(i);
-        const double di = static_cast<double>(fi);
+        const IndexTerms& terms = indexTerms[static_cast<std::size_t>(i)];
         b.size = particleSize;
         b.speed = speed;
-        b.anchor.x = noise(static_cast<float>(di / 0.4532)) * spread * aspect;
-        b.anchor.y = noise(static_cast<float>(di / 0.7856)) * spread;
+        b.anchor.x = terms.anchorNoiseX * spread * aspect;
+        b.anchor.y = terms.anchorNoiseY * spread;
         b.update(step);
-        b.position.x = b.anchor.x + noise(static_cast<float>(di / 2.4534 + t)) * noiseAmount;
-        b.position.y = b.anchor.y + noise(static_cast<float>(di / 1.2369 + t)) * noiseAmount;
+        b.position.x = b.anchor.x + noise(static_cast<float>(terms.jitterPhaseX + t)) * noiseAmount;
+        b.position.y = b.anchor.y + noise(static_cast<float>(terms.jitterPhaseY + t)) * noiseAmount;
     }
 
     lastTime = getTime();
 }
+
+void Plugin::findNeighbours(int count) { neighbourSearch.find(balls, count, linkDistance); }
 
 float Plugin::dist(KXMath::Vec3 a, KXMath::Vec3 b) const
 {
@@ -264,29 +285,29 @@ void Plugin::draw()
     glRotatef(rotateZ - 180.0f, 0.0f, 0.0f, 1.0f);
     glTranslatef(0.0f, 0.0f, 50.0f);
 
+    // Every particle's neighbours are found up front: positions do not change while drawing.
     const int count = activeCount();
+    findNeighbours(count);
     const bool triangles = triangleOpacity > 0.0f;
     for (int i = 0; i < count; ++i) {
         Ball& ball = balls[i];
         const bool red = isRedClass(i);
         ball.draw(red ? 0.0f : 1.0f, rotateX, rotateY, rotateZ);
 
-        forEachInReach(i, count, [&](int j, float d) {
-            if (triangles)
-                ball.neighbours.emplace_back(d, j);
-            if (red == isRedClass(j))
-                drawConnection(i, j, d);
-        });
+        // Cylinders in ascending order of the other particle's index.
+        for (const Ball::Neighbour& n : ball.neighbours)
+            if (red == isRedClass(n.second))
+                drawConnection(i, n.second, n.first);
 
         // The triangle spans the three nearest particles within reach (not this one).
         if (triangles && ball.neighbours.size() > 2) {
-            std::sort(ball.neighbours.begin(), ball.neighbours.end());
-            const float r = (1.0f / linkDistance) * ball.neighbours[0].first;
+            const std::array<Ball::Neighbour, 3> nearest = nearestThree(ball.neighbours);
+            const float r = (1.0f / linkDistance) * nearest[0].first;
             const float s = red ? 0.0f : r;
             glColor4f(r * r, s * s, s * s, 1.0f * triangleOpacity);
             glBegin(GL_TRIANGLES);
-            for (int k = 0; k < 3; ++k) {
-                const KXMath::Vec3 p = balls[ball.neighbours[k].second].position;
+            for (const Ball::Neighbour& n : nearest) {
+                const KXMath::Vec3 p = balls[n.second].position;
                 glVertex3f(p.x, p.y, -p.z);
             }
             glEnd();

@@ -4,7 +4,8 @@
 // instance. Its eleven float members are bound to the host parameters (the adapter writes them,
 // the effect reads them directly). It owns its particle field `balls` (400 particles, built by
 // init) and its two GLU quadrics and display lists (created by init, released by exit; the
-// destructor releases no GL objects).
+// destructor releases no GL objects), and the scratch of its motion step and neighbour search
+// (sized by init, so that frames allocate nothing).
 //
 // `createPluginInstance` is the factory held by the plug-in's registration record: it makes one
 // Plugin inside one adapter and hands the adapter, which owns the Plugin, to the caller.
@@ -13,6 +14,7 @@
 #pragma once
 
 #include "Ball.h"
+#include "NeighbourSearch.h"
 #include "FFGLPluginSDK.h"
 #include "KXFFGLApp.h"
 #include "KXVec3.h"
@@ -53,20 +55,10 @@ public:
     // more than the particle field holds; 0 for a negative or non-numeric count.
     int activeCount() const;
 
-    // Calls visit(j, d) for every active particle j other than i lying closer than
-    // `linkDistance` to particle i (d the distance), in ascending order of j. No GL needed.
-    template <class Visit>
-    void forEachInReach(int i, int count, Visit&& visit) const
-    {
-        const KXMath::Vec3 p = balls[i].position;
-        for (int j = 0; j < count; ++j) {
-            if (j == i)
-                continue;
-            const float d = dist(p, balls[j].position);
-            if (d < linkDistance)
-                visit(j, d);
-        }
-    }
+    // The neighbour search of a frame: sets the neighbour array of every particle i < count to
+    // the other active particles within `linkDistance`, as (distance, index) pairs in ascending
+    // order of index. The drawing empties each array again. No GL needed.
+    void findNeighbours(int count);
 
     // Parameter values (bound to the host parameters, see the constructor for ranges).
     float particles;
@@ -93,6 +85,22 @@ public:
     std::vector<Ball> balls;
     // Clock reading of init or of the previous motion step, in milliseconds.
     double lastTime;
+
+    // What the motion step computes from a particle's index alone, the same every frame: the
+    // noise values of its anchor and the phases of its jitter noise (before the time offset).
+    struct IndexTerms {
+        float anchorNoiseX;
+        float anchorNoiseY;
+        double jitterPhaseX;
+        double jitterPhaseY;
+    };
+    // Terms of particles 0 .. size-1; extended (once) by init and the motion step as needed.
+    std::vector<IndexTerms> indexTerms;
+    // Scratch of the neighbour search, sized by init.
+    NeighbourSearch neighbourSearch;
+
+private:
+    void extendIndexTerms(int count);
 };
 
 // The plug-in's instance factory: stores a new adapter (owning a new Plugin) through `instance`
