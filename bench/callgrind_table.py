@@ -70,8 +70,8 @@ def main():
         return 2
     self_ir, called_ir, calls, total = parse(sys.argv[1])
     print(f"{'function':<34} {'calls':>8} {'self Ir':>14} {'incl. Ir':>14} {'Ir per call':>13}")
-    for spec in sys.argv[2:]:
-        label, _, pattern = spec.partition("=")
+    for case in sys.argv[2:]:
+        label, _, pattern = case.partition("=")
         rx = re.compile(pattern)
         matched = [n for n in set(self_ir) | set(called_ir) if rx.search(n)]
         s = sum(self_ir[n] for n in matched)
