@@ -3,6 +3,7 @@
 // and the size and colour of the PNG files it writes. Each test runs the host in its own empty
 // working folder, so "nothing written" means that folder stays empty.
 #include "HeadlessGL.h"
+#include "HostRun.h"
 
 #include <png.h>
 #include <sys/wait.h>
@@ -29,47 +30,12 @@ const std::string kClearGen = kPlugins + "/ClearGen.so";
 // ClearGen's default colour: Red 0.25, Green 0.75, Blue 0.5, opaque.
 constexpr std::array<int, 4> kDefaultColour = {64, 191, 128, 255};
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgba;
-    std::array<int, 4> at(int x, int y) const
-    {
-        const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 4;
-        return {rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
-    }
-};
-
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-std::string readFile(const fs::path& p)
-{
-    std::ifstream in(p);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::stringstream ss(text);
-    for (std::string line; std::getline(ss, line);)
-        out.push_back(line);
-    return out;
-}
+using hostrun::Image;
+using hostrun::lines;
+using hostrun::quote;
+using hostrun::readFile;
+using hostrun::readPng;
+using hostrun::Result;
 
 std::vector<std::string> words(const std::string& line)
 {
@@ -78,23 +44,6 @@ std::vector<std::string> words(const std::string& line)
     for (std::string w; ss >> w;)
         out.push_back(w);
     return out;
-}
-
-bool readPng(const fs::path& path, Image& image)
-{
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&png, path.c_str()) == 0)
-        return false;
-    png.format = PNG_FORMAT_RGBA;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgba.assign(PNG_IMAGE_SIZE(png), 0);
-    if (png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) == 0) {
-        png_image_free(&png);
-        return false;
-    }
-    return true;
 }
 
 #define EXPECT_COLOUR_NEAR(actual, expected)                                          \

@@ -4,6 +4,7 @@
 // every run, so any difference is a change in what the plug-in draws (or in how the host reads
 // and writes frames). A failing case keeps its frames in the temporary folder it names.
 #include "HeadlessGL.h"
+#include "HostRun.h"
 
 #include <png.h>
 #include <sys/wait.h>
@@ -69,36 +70,9 @@ std::vector<Case> loadCases()
     return cases;
 }
 
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<unsigned char> rgba;
-};
-
-bool readPng(const fs::path& path, Image& image)
-{
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&png, path.c_str()) == 0)
-        return false;
-    png.format = PNG_FORMAT_RGBA;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgba.assign(PNG_IMAGE_SIZE(png), 0);
-    if (png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) == 0) {
-        png_image_free(&png);
-        return false;
-    }
-    return true;
-}
+using hostrun::Image;
+using hostrun::quote;
+using hostrun::readPng;
 
 std::vector<std::string> pngFilesIn(const fs::path& folder)
 {
