@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
+#include <cstdlib>
 #include <sstream>
 
 using namespace hosttest;
@@ -84,12 +84,28 @@ protected:
     unsigned long startHeld(const std::vector<std::string>& args, std::unique_ptr<Background>& preview) const
     {
         preview = start(args);
-        std::smatch m;
-        std::string out;
-        const std::regex held("holding frame [0-9]+ in window (0x[0-9a-f]+)");
-        if (!waitUntil([&] { return std::regex_search(out = preview->out(), m, held); }, kPatience))
+        unsigned long window = 0;
+        if (!waitUntil([&] { return heldWindow(preview->out(), window); }, kPatience))
             return 0;
-        return std::stoul(m[1].str(), nullptr, 16);
+        return window;
+    }
+
+    // Finds "holding frame N in window 0xHEX" in the preview's output.
+    static bool heldWindow(const std::string& out, unsigned long& window)
+    {
+        const std::size_t line = out.find("holding frame ");
+        if (line == std::string::npos)
+            return false;
+        const std::string marker = " in window 0x";
+        const std::size_t at = out.find(marker, line);
+        if (at == std::string::npos)
+            return false;
+        if (out.find('\n', at) == std::string::npos)
+            return false; // the line has not arrived whole yet
+        const char* hex = out.c_str() + at + marker.size();
+        char* end = nullptr;
+        window = std::strtoul(hex, &end, 16);
+        return end != hex;
     }
 
 private:

@@ -15,8 +15,6 @@ namespace {
 // The prototype answers the instance-less queries; it never receives GL calls.
 CFreeFrameGLPlugin* s_pPrototype = nullptr;
 
-constexpr uint32_t kNoEntry = 0xFFFFFFFFu;
-
 // Host indices are 32-bit; a wider word cannot name a parameter or input.
 bool toIndex(FFWord word, uint32_t& index)
 {
