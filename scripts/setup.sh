@@ -2,6 +2,7 @@
 # Installs the Debian packages the project needs (only those missing), then configures and builds.
 # libx11-dev builds the preview window; ffmpeg encodes render --video; xvfb, x11-apps (xwd),
 # xdotool and netpbm (xwdtopnm) let the tests run the preview on a private X server.
+# libcairo2-dev draws the labels of ffglhost's parameter sheets, in the DejaVu font.
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
@@ -17,6 +18,7 @@ PACKAGES=(
   libtinyxml-dev libpng-dev libgtest-dev g++-multilib valgrind
   libx11-dev ffmpeg
   xvfb x11-apps xdotool netpbm
+  libcairo2-dev fonts-dejavu-core
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
