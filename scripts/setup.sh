@@ -9,6 +9,7 @@
 #   scripts/setup.sh --fuzz          libFuzzer targets (clang, sanitizers) in build-fuzz/
 #   scripts/setup.sh --no-build      install packages only
 #   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
+#   scripts/setup.sh --packaging     also what scripts/package.sh needs (dpkg-shlibdeps, file)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,8 @@ PACKAGES=(
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only for bench/profile.sh, not for building or testing.
 PROFILING_PACKAGES=(valgrind apitrace python3)
+# Only for scripts/package.sh: CPack finds the packages' shared-library dependencies with them.
+PACKAGING_PACKAGES=(dpkg-dev file)
 
 build_dir=build
 cmake_args=()
@@ -40,6 +43,7 @@ for arg in "$@"; do
       ;;
     --no-build) do_build=0 ;;
     --profiling) PACKAGES+=("${PROFILING_PACKAGES[@]}") ;;
+    --packaging) PACKAGES+=("${PACKAGING_PACKAGES[@]}") ;;
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

@@ -129,9 +129,8 @@ Status runSheet(const Options& o, std::string& report)
     const std::string title = printable(d.name) + " (" + printable(d.uniqueId) + ")";
     sheet.drawText(title, layout.gap, 0, layout.width() - 2 * layout.gap, TextStyle::Title, TextAlign::Left);
     sheet.drawText(std::to_string(rows.size()) + (rows.size() == 1 ? " parameter" : " parameters") +
-                       " at host values 0 to 1, every other at its default; each cell after " +
-                       std::to_string(o.frames) + (o.frames == 1 ? " frame" : " frames") +
-                       " of a new instance, captioned with the plug-in's display text",
+                       " from 0 to 1, the others at their defaults; each cell after " +
+                       std::to_string(o.frames) + (o.frames == 1 ? " frame" : " frames") + " of a new instance",
                    layout.gap, kSheetTextHeight, layout.width() - 2 * layout.gap, TextStyle::Caption, TextAlign::Left);
     for (int c = 0; c < layout.columns; ++c)
         sheet.drawText(formatValue(sheetValue(c, layout.columns)), layout.cellX(c), layout.headerY(), layout.cellWidth,
