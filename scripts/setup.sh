@@ -2,12 +2,14 @@
 # Installs the Debian packages the project needs (only those missing), then configures and builds.
 # libx11-dev builds the preview window; ffmpeg encodes render --video; xvfb, x11-apps (xwd),
 # xdotool and netpbm (xwdtopnm) let the tests run the preview on a private X server.
+# libcairo2-dev draws the labels of ffglhost's parameter sheets, in the DejaVu font.
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/setup.sh --fuzz          libFuzzer targets (clang, sanitizers) in build-fuzz/
 #   scripts/setup.sh --no-build      install packages only
 #   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
+#   scripts/setup.sh --packaging     also what scripts/package.sh needs (dpkg-shlibdeps, file)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,11 +19,14 @@ PACKAGES=(
   libtinyxml-dev libpng-dev libgtest-dev g++-multilib valgrind
   libx11-dev ffmpeg
   xvfb x11-apps xdotool netpbm
+  libcairo2-dev fonts-dejavu-core
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only for bench/profile.sh, not for building or testing.
 PROFILING_PACKAGES=(valgrind apitrace python3)
+# Only for scripts/package.sh: CPack finds the packages' shared-library dependencies with them.
+PACKAGING_PACKAGES=(dpkg-dev file)
 
 build_dir=build
 cmake_args=()
@@ -38,6 +43,7 @@ for arg in "$@"; do
       ;;
     --no-build) do_build=0 ;;
     --profiling) PACKAGES+=("${PROFILING_PACKAGES[@]}") ;;
+    --packaging) PACKAGES+=("${PACKAGING_PACKAGES[@]}") ;;
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

@@ -16,6 +16,7 @@ const char kUsage[] =
     "                                 [--also OTHER.so]...\n"
     "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
     "       ffglhost validate PLUGIN.so [--size WxH]\n"
+    "       ffglhost sheet PLUGIN.so [--size WxH] [--steps N] [--frames K] [--param NAME]... [--out PATH]\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
@@ -25,6 +26,7 @@ const char kHelp[] =
     "       ffglhost render PLUGIN.so [options]\n"
     "       ffglhost preview PLUGIN.so [options]\n"
     "       ffglhost validate PLUGIN.so [--size WxH]\n"
+    "       ffglhost sheet PLUGIN.so [options]\n"
     "       ffglhost --help\n"
     "\n"
     "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
@@ -33,6 +35,8 @@ const char kHelp[] =
     "validate runs host-side checks on any FFGL plug-in (metadata, instances, parameters, the\n"
     "         GL state frames leave behind) and prints PASS, WARN, FAIL or SKIP per check;\n"
     "         --size is the frame size (default 256x144).\n"
+    "sheet    draws one PNG picture of what each parameter does: a row per parameter, a\n"
+    "         column per host value, each cell rendered by a new instance, with labels.\n"
     "\n"
     "render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
@@ -65,9 +69,18 @@ const char kHelp[] =
     "  Space                          pause / resume the animation\n"
     "  Escape, q, closing the window  quit; the parameters changed are printed\n"
     "\n"
+    "sheet options:\n"
+    "  --size WxH         size of each cell in pixels (default 160x90)\n"
+    "  --steps N          values per parameter, from 0 to 1 in equal steps (default 5, 2 to 64)\n"
+    "  --frames K         frames each cell's new instance renders before its picture is taken\n"
+    "                     (default 30); every other parameter stays at its default\n"
+    "  --param NAME       a row for the parameter named exactly NAME (repeatable; default: every\n"
+    "                     parameter that takes a value from 0 to 1)\n"
+    "  --out PATH         the PNG file (default out/<plug-in name>-sheet.png)\n"
+    "\n"
     "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed (validate: a\n"
-    "check failed), 2 bad usage or input, no EGL display (render, validate), no X display\n"
-    "(preview), or no ffmpeg (render --video).\n";
+    "check failed), 2 bad usage or input, no EGL display (render, validate, sheet), no X\n"
+    "display (preview), or no ffmpeg (render --video).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -151,6 +164,8 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         out.command = Command::Preview;
     else if (args[0] == "validate")
         out.command = Command::Validate;
+    else if (args[0] == "sheet")
+        out.command = Command::Sheet;
     else
         return usage("unknown command \"" + args[0] + "\"");
     const bool preview = out.command == Command::Preview;
@@ -181,8 +196,14 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
-            name != "--video" && name != "--fps" && name != "--also")
+            name != "--video" && name != "--fps" && name != "--also" && name != "--steps" && name != "--param")
             return usage("unknown option \"" + name + "\"");
+        const bool sheet = out.command == Command::Sheet;
+        if (sheet && name != "--size" && name != "--frames" && name != "--out" && name != "--steps" &&
+            name != "--param")
+            return usage("sheet takes no option \"" + name + "\"");
+        if (!sheet && (name == "--steps" || name == "--param"))
+            return usage(name + " belongs to sheet");
         if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps" ||
                         name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
@@ -220,6 +241,15 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             haveFps = true;
         } else if (name == "--set") {
             s = parseSetting(value, out);
+        } else if (name == "--steps") {
+            s = parseCount("--steps", value, out.steps, kMaxSheetSteps);
+            if (s.ok() && out.steps < 2)
+                s = Status::badInput("--steps \"" + value + "\": a sheet needs at least 2 values (0 and 1)");
+        } else if (name == "--param") {
+            if (value.empty())
+                s = Status::badInput("--param needs the name of a parameter");
+            else
+                out.sheetParameters.push_back(value);
         } else if (value.empty()) {
             s = Status::badInput(name + " needs a non-empty path");
         } else if (name == "--video") {
@@ -236,6 +266,14 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     if (out.command == Command::Validate && !haveSize) {
         out.width = kDefaultValidateWidth;
         out.height = kDefaultValidateHeight;
+    }
+    if (out.command == Command::Sheet) {
+        if (!haveSize) {
+            out.width = kDefaultSheetCellWidth;
+            out.height = kDefaultSheetCellHeight;
+        }
+        if (!haveFrames)
+            out.frames = kDefaultSheetFrames;
     }
     if (haveEvery && out.every > out.frames)
         return Status::badInput("--every " + std::to_string(out.every) + " is more than the " +

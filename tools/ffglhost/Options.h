@@ -1,5 +1,5 @@
-// The command line of ffglhost: which command, which plug-in file(s), and the render, preview
-// and validate options, with every value checked as far as it can be without the plug-in and a
+// The command line of ffglhost: which command, which plug-in file(s), and the render, preview,
+// validate and sheet options, with every value checked as far as it can be without the plug-in and a
 // GL context (parameter names
 // and the context's size limits are checked later). Plain values; any thread.
 #pragma once
@@ -25,7 +25,14 @@ constexpr int kDefaultValidateHeight = 144;
 // Most --also plug-ins one render may load next to the main one.
 constexpr std::size_t kMaxAlsoPlugins = 16;
 
-enum class Command { Help, Info, Render, Preview, Validate };
+// The sheet's cell size, frames per cell and values per parameter when not given.
+constexpr int kDefaultSheetCellWidth = 160;
+constexpr int kDefaultSheetCellHeight = 90;
+constexpr int kDefaultSheetFrames = 30;
+constexpr int kDefaultSheetSteps = 5;
+constexpr int kMaxSheetSteps = 64;
+
+enum class Command { Help, Info, Render, Preview, Validate, Sheet };
 
 // One --set NAME=VALUE: a host value in 0..1 for the parameter named exactly NAME.
 struct ParameterSetting {
@@ -47,6 +54,8 @@ struct Options {
     int fps = kDefaultFps;                  // render --fps: frame rate of the video
     bool hold = false;                      // preview --hold: keep the last of --frames on screen
     std::vector<std::string> alsoPaths;     // render --also: plug-ins rendered next to the main one
+    int steps = kDefaultSheetSteps;         // sheet --steps: values per parameter, 0 to 1
+    std::vector<std::string> sheetParameters; // sheet --param: the rows; empty for all
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command

@@ -1,10 +1,11 @@
-// ffglhost: an FFGL 1.5 host. Parses the command line, runs the info, render, preview or validate
-// command, and turns its status into one message line and the exit status. A command's report
+// ffglhost: an FFGL 1.5 host. Parses the command line, runs the info, render, preview, validate or
+// sheet command, and turns its status into one message line and the exit status. A command's report
 // goes to standard output even when the command fails (validate reports its checks either way).
 #include "InfoCommand.h"
 #include "Options.h"
 #include "PreviewCommand.h"
 #include "RenderCommand.h"
+#include "SheetCommand.h"
 #include "SideBySideRender.h"
 #include "Status.h"
 #include "ValidateCommand.h"
@@ -22,6 +23,7 @@ ffglhost::Status runCommand(const ffglhost::Options& options, std::string& repor
     case Command::Validate: return runValidate(options, report);
     case Command::Preview: return runPreview(options, report);
     case Command::Render: return options.alsoPaths.empty() ? runRender(options, report) : runSideBySide(options, report);
+    case Command::Sheet: return runSheet(options, report);
     case Command::Help: break;
     }
     return Status();
