@@ -1,6 +1,7 @@
 // Several plug-ins rendered side by side in one process (see SideBySideRender.h).
 #include "SideBySideRender.h"
 
+#include "FlightRecord.h"
 #include "HostContext.h"
 #include "PluginDescription.h"
 #include "PluginInstance.h"
@@ -168,7 +169,9 @@ Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& setting
             gls[i].framebuffer.bind();
             const auto start = std::chrono::steady_clock::now();
             s = gls[i].instance->processFrame(gls[i].framebuffer.id());
+            flightRecord().finishing();
             glFinish();
+            flightRecord().settled();
             const auto end = std::chrono::steady_clock::now();
             if (!s.ok())
                 return s;
