@@ -24,6 +24,10 @@ constexpr int kDefaultValidateWidth = 256;
 constexpr int kDefaultValidateHeight = 144;
 // Most --also plug-ins one render may load next to the main one.
 constexpr std::size_t kMaxAlsoPlugins = 16;
+// How long one plug-in call may take before the host gives up on it (--timeout), and the most
+// that can be asked for.
+constexpr double kDefaultTimeoutSeconds = 60.0;
+constexpr double kMaxTimeoutSeconds = 86400.0;
 
 enum class Command { Help, Info, Render, Preview, Validate };
 
@@ -47,6 +51,8 @@ struct Options {
     int fps = kDefaultFps;                  // render --fps: frame rate of the video
     bool hold = false;                      // preview --hold: keep the last of --frames on screen
     std::vector<std::string> alsoPaths;     // render --also: plug-ins rendered next to the main one
+    double timeoutSeconds = kDefaultTimeoutSeconds; // --timeout: longest a plug-in call may take
+    bool inProcess = false;                 // --in-process: no worker process, no watchdog
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command
