@@ -59,12 +59,6 @@ const char kHelp[] =
     "  --frames N         render N frames, then quit (default: until the window is closed)\n"
     "  --hold             with --frames: keep showing frame N until the window is closed\n"
     "  --set NAME=VALUE   as for render\n"
-    "isolation options (every command):\n"
-    "  --timeout SECONDS  the longest one plug-in call may take (fractions allowed, default 60);\n"
-    "                     a plug-in that hangs longer is stopped and reported\n"
-    "  --in-process       run the plug-in in ffglhost's own process, without the watched worker\n"
-    "                     process (for debuggers; a crash or hang then takes ffglhost with it)\n"
-    "\n"
     "preview keys:\n"
     "  Up/Down, Shift+Tab/Tab         select the previous / next parameter\n"
     "  Left/Right                     change the selected value by 0.01 (booleans toggle)\n"
@@ -72,9 +66,15 @@ const char kHelp[] =
     "  Space                          pause / resume the animation\n"
     "  Escape, q, closing the window  quit; the parameters changed are printed\n"
     "\n"
+    "isolation options (every command):\n"
+    "  --timeout SECONDS  the longest one plug-in call may take (fractions allowed, default 60);\n"
+    "                     a plug-in that hangs longer is stopped and reported\n"
+    "  --in-process       run the plug-in in ffglhost's own process, without the watched worker\n"
+    "                     process (for debuggers; a crash or hang then takes ffglhost with it)\n"
+    "\n"
     "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or the plug-in\n"
-    "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL display (render, validate), no X display\n"
-    "(preview), or no ffmpeg (render --video).\n";
+    "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL\n"
+    "display (render, validate), no X display (preview), or no ffmpeg (render --video).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)

@@ -91,19 +91,35 @@ int runValidate(const Options& o, Supervisor& supervisor)
     wo.captureOutput = true;
 
     int first = 0;
+    int status = kExitOk; // a worker's own failing exit after the last check (a sanitizer's leak report)
     while (first < kStepCount) {
         progress.startWorker();
         const WorkerEnd end = supervisor.run(
             [&o, first, &progress](int reportFd) { return runValidationWorker(o, first, reportFd, progress); }, wo);
         if (end.kind == WorkerEnd::Kind::Interrupted)
             endWithSignal(end.signal);
+        if (progress.finished()) {
+            // Every check is out; what goes wrong after them still decides the exit status.
+            if (end.pluginFault()) {
+                std::fprintf(stderr, "%s%s\n", kErrorPrefix, faultLine(end).c_str());
+                status = kExitFailed;
+            } else {
+                status = end.status;
+            }
+            break;
+        }
         if (!end.pluginFault()) {
-            if (progress.finished())
-                break;
-            if (!progress.headerPrinted())
-                return end.status != 0 ? end.status : kExitFailed; // its message is out already
+            const std::string failure = progress.failure();
+            if (!progress.headerPrinted()) {
+                if (end.status != 0)
+                    return end.status; // bad input or a host failure: its message is out already
+                std::fprintf(stderr, "%sthe validation ended before its first check\n", kErrorPrefix);
+                return kExitFailed;
+            }
             report.skipFrom(first, "not run: a fresh process could not get ready for it: " +
-                                       withoutPrefix(progress.failure()));
+                                       (failure.empty() ? "it ended with status " + std::to_string(end.status)
+                                                        : withoutPrefix(failure)));
+            status = kExitFailed;
             break;
         }
         const std::string facts = "the plug-in " + faultText(end) + lastOutputText(end.lastOutput);
@@ -134,7 +150,7 @@ int runValidate(const Options& o, Supervisor& supervisor)
         std::fprintf(stderr, "%s%zu of %zu checks failed\n", kErrorPrefix, failed, outcomes.size());
         return kExitFailed;
     }
-    return kExitOk;
+    return status;
 }
 
 } // namespace ffglhost
