@@ -67,7 +67,7 @@ const char kHelp[] =
     "  Escape, q, closing the window  quit; the parameters changed are printed\n"
     "\n"
     "isolation options (every command):\n"
-    "  --timeout SECONDS  the longest one plug-in call may take (fractions allowed, default 60);\n"
+    "  --timeout SECONDS  the longest one plug-in call may take (fractions allowed, default 120);\n"
     "                     a plug-in that hangs longer is stopped and reported\n"
     "  --in-process       run the plug-in in ffglhost's own process, without the watched worker\n"
     "                     process (for debuggers; a crash or hang then takes ffglhost with it)\n"

@@ -25,8 +25,10 @@ constexpr int kDefaultValidateHeight = 144;
 // Most --also plug-ins one render may load next to the main one.
 constexpr std::size_t kMaxAlsoPlugins = 16;
 // How long one plug-in call may take before the host gives up on it (--timeout), and the most
-// that can be asked for.
-constexpr double kDefaultTimeoutSeconds = 60.0;
+// that can be asked for. The heaviest Quorus frame (400 particles, all joined, widest lines,
+// opaque triangles at 1280x720) took up to 16 s under the sanitizers on a busy 2-core machine:
+// the default leaves a wide margin, and a hang still ends in bounded time.
+constexpr double kDefaultTimeoutSeconds = 120.0;
 constexpr double kMaxTimeoutSeconds = 86400.0;
 
 enum class Command { Help, Info, Render, Preview, Validate };
