@@ -87,7 +87,8 @@ private:
                   "the record is shared between processes: its atomics must not need locks");
 };
 
-// The active record of this process.
+// The active record of this process: the private one (alive as long as the process) or the one
+// last given to useFlightRecord().
 FlightRecord& flightRecord();
 // Makes `record` the active one (nullptr: the private one again). `record` outlives its use.
 void useFlightRecord(FlightRecord* record);

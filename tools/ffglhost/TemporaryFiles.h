@@ -50,7 +50,8 @@ private:
     Slot slots_[kTemporaryFileSlots];
 };
 
-// The active table of this process.
+// The active table of this process: the private one (alive as long as the process) or the one
+// last given to useTemporaryFiles().
 TemporaryFiles& temporaryFiles();
 // Makes `table` the active one (nullptr: the private one again). `table` outlives its use.
 void useTemporaryFiles(TemporaryFiles* table);
