@@ -226,6 +226,15 @@ TEST_F(Isolation, FramesWrittenBeforeACrashAreWholePictures)
     }
 }
 
+TEST_F(Isolation, TheReportNamesThePluginThatBrokeAmongSeveral)
+{
+    HOSTRUN_REQUIRE_DISPLAY();
+    const Result r = host({"render", kClearGen, "--also", kPlugins + "/CrashFrame.so", "--also", kClearGen, "--size",
+                           "8x8", "--frames", "5"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ffglhost: error: CrashFrame crashed (SIGSEGV) in code 17 (process OpenGL) at frame 3\n");
+}
+
 TEST_F(Isolation, AVideoIsFinishedOrAbsentNeverTruncated)
 {
     HOSTRUN_REQUIRE_DISPLAY();
