@@ -32,6 +32,8 @@ constexpr int kIdleLookMs = 100;
 // How long the host keeps reading the output pipe after the worker's group is gone.
 constexpr int kDrainMs = 500;
 constexpr std::size_t kReadChunk = 4096;
+// How long a worker killed by the watchdog may take to go (one stuck in the kernel may never).
+constexpr int kKillGraceMs = 5000;
 // How long the host waits for the worker's killed children, and how often it looks.
 constexpr int kReapMs = 2000;
 constexpr unsigned kReapPollUs = 5000;
@@ -256,13 +258,20 @@ WorkerEnd ForkedSupervisor::run(const WorkerJob& job, const WorkerOptions& optio
     OutputTail tail;
     const int64_t timeoutNs = static_cast<int64_t>(options.timeoutSeconds * 1e9);
     bool timedOut = false;
+    int64_t killedAtNs = 0;
+    bool lost = false; // killed, yet still not gone: stuck in the kernel
     int relayed = 0;
     for (;;) {
         int waitMs = kIdleLookMs;
+        if (timedOut && monotonicNs() - killedAtNs > static_cast<int64_t>(kKillGraceMs) * 1000000) {
+            lost = true;
+            break;
+        }
         if (timeoutNs > 0 && !timedOut) {
             int64_t leftNs = -1;
             if (shared_->flight.overdue(monotonicNs(), timeoutNs, leftNs)) {
                 timedOut = true;
+                killedAtNs = monotonicNs();
                 kill(-pid, SIGKILL);
             } else if (leftNs >= 0 && leftNs / 1000000 + 1 < waitMs) {
                 waitMs = static_cast<int>(leftNs / 1000000 + 1);
@@ -301,9 +310,11 @@ WorkerEnd ForkedSupervisor::run(const WorkerJob& job, const WorkerOptions& optio
     // Whatever the worker left running (ffmpeg, a plug-in's children) goes with it.
     kill(-pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    if (!lost) {
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        reapGroup(pid);
     }
-    reapGroup(pid);
     if (output[0] >= 0) {
         fcntl(output[0], F_SETFL, fcntl(output[0], F_GETFL) | O_NONBLOCK);
         drain(output[0], tail);
