@@ -35,7 +35,8 @@ cmake --build build -j2 --target Quorus ffglhost quorus_bench >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-host=build/ffglhost
+# The profilers follow one process: the host runs the plug-in in its own, not in a worker.
+render=(build/ffglhost render --in-process)
 plugin=${PLUGIN:-build/plugins/Quorus.so}
 table=bench/callgrind_table.py
 heaviest=(--set Particles=1 --set Quorify=1 --set "Line Width=1" --set "Triangle Opacity=1")
@@ -58,7 +59,7 @@ frame_profile() {
   local name=$1 frames=$2 frame_size=$3; shift 3
   valgrind --tool=callgrind --callgrind-out-file="$work/$name.out" --collect-atstart=no \
     --toggle-collect='KXFFGLPlugin::ProcessOpenGL*' --dump-after='ffglhost::PluginInstance::processFrame*' \
-    "$host" render "$plugin" --size "$frame_size" --frames "$frames" --out "$work/$name.png" "$@" >/dev/null 2>&1
+    "${render[@]}" "$plugin" --size "$frame_size" --frames "$frames" --out "$work/$name.png" "$@" >/dev/null 2>&1
   echo "-- $name, frame $frames of $frames at $frame_size"
   python3 "$table" "$work/$name.out.$frames" 'whole frame (plug-in call)=^KXFFGLPlugin::ProcessOpenGL' \
     "${ours[@]}" 'drawing loop, self=^Plugin::draw\(\)' \
@@ -84,10 +85,10 @@ echo "== 3. GL floor: host frame time against its apitrace replay at $size"
 printf '%-10s %6s %10s %12s %8s %12s %8s\n' setting frames "host ms" "replay wall" ratio "replay in GL" ratio
 for setting in defaults heaviest; do
   if [ "$setting" = defaults ]; then frames=60; args=(); else frames=4; args=("${heaviest[@]}"); fi
-  host_ms=$("$host" render "$plugin" --size "$size" --frames "$frames" --out "$work/plain.png" "${args[@]}" |
+  host_ms=$("${render[@]}" "$plugin" --size "$size" --frames "$frames" --out "$work/plain.png" "${args[@]}" |
             sed -n 's/.*: median \([0-9.]*\) ms.*/\1/p')
   apitrace trace --api egl -o "$work/$setting.trace" \
-    "$host" render "$plugin" --size "$size" --frames "$frames" --out "$work/traced.png" "${args[@]}" >/dev/null 2>&1
+    "${render[@]}" "$plugin" --size "$size" --frames "$frames" --out "$work/traced.png" "${args[@]}" >/dev/null 2>&1
   WAFFLE_PLATFORM=surfaceless_egl eglretrace --headless --pcpu --min-cpu-time=0 "$work/$setting.trace" 2>/dev/null |
     awk '/^call/ {end = $5 + $6; inside += $6}
          /^frame_end/ {if (last) printf "%.3f %.3f\n", (end - last) / 1e6, inside / 1e6; last = end; inside = 0}' \

@@ -139,6 +139,21 @@ TEST_F(Preview, FramesRunsUnattendedAndShutsDownInProtocolOrder)
         << "the instance is de-instantiated, then the plug-in de-initialised";
 }
 
+TEST_F(Preview, APluginThatCrashesOrHangsIsOneErrorLineAndExitOne)
+{
+    const Result crash = host({"preview", kPlugins + "/CrashFrame.so", "--size", "32x32", "--frames", "5"});
+    EXPECT_EQ(crash.status, 1) << crash.err;
+    ASSERT_FALSE(lines(crash.err).empty());
+    EXPECT_EQ(lines(crash.err).back(),
+              "ffglhost: error: CrashFrame crashed (SIGSEGV) in code 17 (process OpenGL) at frame 3");
+    const Result hang =
+        host({"preview", kPlugins + "/HangFrame.so", "--size", "32x32", "--frames", "5", "--timeout", "1"});
+    EXPECT_EQ(hang.status, 1) << hang.err;
+    ASSERT_FALSE(lines(hang.err).empty());
+    EXPECT_EQ(lines(hang.err).back(),
+              "ffglhost: error: HangFrame hung: no answer within 1 s in code 17 (process OpenGL) at frame 2");
+}
+
 TEST_F(Preview, WindowShowsTheHeadlessFrameUprightAndFollowsResize)
 {
     const std::vector<std::string> common = {kSplit, "--size", "64x48", "--frames", "3", "--set", "Red=1",

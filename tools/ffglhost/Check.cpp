@@ -64,12 +64,24 @@ std::string Check::line() const
     return "SKIP  " + name_ + ": " + skipped_;
 }
 
-std::string summaryLine(const std::vector<Check>& checks)
+namespace {
+
+std::vector<Outcome> outcomesOf(const std::vector<Check>& checks)
+{
+    std::vector<Outcome> out;
+    for (const Check& c : checks)
+        out.push_back(c.outcome());
+    return out;
+}
+
+} // namespace
+
+std::string summaryLine(const std::vector<Outcome>& outcomes)
 {
     std::size_t counts[4] = {0, 0, 0, 0};
-    for (const Check& c : checks)
-        ++counts[static_cast<int>(c.outcome())];
-    std::string out = std::to_string(checks.size()) + (checks.size() == 1 ? " check, " : " checks, ") +
+    for (Outcome o : outcomes)
+        ++counts[static_cast<int>(o)];
+    std::string out = std::to_string(outcomes.size()) + (outcomes.size() == 1 ? " check, " : " checks, ") +
                       std::to_string(counts[static_cast<int>(Outcome::Pass)]) + " passed";
     const char* const labels[4] = {"passed", "warned", "failed", "skipped"};
     for (int i = 1; i < 4; ++i)
@@ -78,12 +90,16 @@ std::string summaryLine(const std::vector<Check>& checks)
     return out;
 }
 
-std::size_t failedCount(const std::vector<Check>& checks)
+std::string summaryLine(const std::vector<Check>& checks) { return summaryLine(outcomesOf(checks)); }
+
+std::size_t failedCount(const std::vector<Outcome>& outcomes)
 {
     std::size_t n = 0;
-    for (const Check& c : checks)
-        n += c.failed() ? 1 : 0;
+    for (Outcome o : outcomes)
+        n += o == Outcome::Fail ? 1 : 0;
     return n;
 }
+
+std::size_t failedCount(const std::vector<Check>& checks) { return failedCount(outcomesOf(checks)); }
 
 } // namespace ffglhost

@@ -51,8 +51,10 @@ private:
 };
 
 // "16 checks, 16 passed" or "16 checks, 12 passed, 1 warned, 2 failed, 1 skipped" (no newline).
+std::string summaryLine(const std::vector<Outcome>& outcomes);
 std::string summaryLine(const std::vector<Check>& checks);
-// How many of `checks` failed.
+// How many failed.
+std::size_t failedCount(const std::vector<Outcome>& outcomes);
 std::size_t failedCount(const std::vector<Check>& checks);
 
 } // namespace ffglhost

@@ -1,6 +1,8 @@
 // The shared frame loop (see FrameLoop.h).
 #include "FrameLoop.h"
 
+#include "FlightRecord.h"
+
 #include <GL/gl.h>
 
 #include <chrono>
@@ -57,15 +59,25 @@ Status FrameLoop::start(int width, int height, const std::vector<ResolvedSetting
     return s;
 }
 
-Status FrameLoop::renderFrame(double& ms)
+Status finishedFrame(PluginInstance& instance, unsigned hostFbo, double& ms)
 {
-    framebuffer_.bind();
     const auto start = std::chrono::steady_clock::now();
-    Status s = instance_.processFrame(framebuffer_.id());
+    Status s = instance.processFrame(hostFbo);
+    // The frame is done when the GL has drawn it: a driver stuck on the plug-in's commands is
+    // the plug-in's frame hanging.
+    FlightRecord& flight = flightRecord();
+    flight.finishing();
     glFinish();
+    flight.settled();
     const auto end = std::chrono::steady_clock::now();
     ms = std::chrono::duration<double, std::milli>(end - start).count();
     return s;
+}
+
+Status FrameLoop::renderFrame(double& ms)
+{
+    framebuffer_.bind();
+    return finishedFrame(instance_, framebuffer_.id(), ms);
 }
 
 Status FrameLoop::resize(int width, int height)

@@ -57,6 +57,11 @@ private:
     PluginInstance instance_;
 };
 
+// One frame of `instance` into `hostFbo`, which the caller has bound: code 17, then glFinish,
+// which the flight record counts as part of the frame. `ms` is the time of both: what the frame
+// cost the plug-in and the GL. [GL context current]
+Status finishedFrame(PluginInstance& instance, unsigned hostFbo, double& ms);
+
 // "parameter NAME = VALUE (display "TEXT")", the value and text read back from the instance
 // (codes 9 and 7): what the commands report for the parameters they changed.
 Status parameterLine(const PluginInstance& instance, const ParameterInfo& p, std::string& line);

@@ -196,40 +196,6 @@ bool readDisplay(const Plugin& plugin, const PluginInstance& instance, const Par
     return true;
 }
 
-// Every check of this file, in the order they are reported.
-struct InstanceCheckList {
-    Check cycles{"instances created and destroyed " + std::to_string(kInstanceCycles) +
-                 " times (codes 18, 19) leave no GL error or state change"};
-    Check past{"parameter indices past the table are refused (codes 5, 6, 15, 8, 9)"};
-    Check defaults{"a new instance reads back the defaults (code 9)"};
-    Check values{"values set (code 8) read back (code 9) as set, within 0..1"};
-    Check display{"display texts (code 7) are present and terminated within " + std::to_string(FF_DISPLAY_VALUE_SIZE) +
-                  " bytes"};
-    Check frames{"frames (code 17) succeed and leave no GL error pending"};
-    Check transform{"frames keep the host's matrices, matrix mode and stack depths"};
-    Check attributes{"frames keep the host's GL attributes, texture and framebuffer bindings"};
-    Check flood{"a flood of extreme values (NaN, +-inf, +-3e38, -0.5) leaves the plug-in working"};
-    Check sideBySide{std::to_string(kSideBySideInstances) +
-                     " instances rendering alternately keep their own values and the host's state"};
-
-    void appendTo(std::vector<Check>& checks) const
-    {
-        for (const Check* c : {&cycles, &past, &defaults, &values, &display, &frames, &transform, &attributes, &flood,
-                               &sideBySide})
-            checks.push_back(*c);
-    }
-    void skipAll(const std::string& why)
-    {
-        for (Check* c : {&past, &defaults, &values, &display, &frames, &transform, &attributes, &flood, &sideBySide})
-            c->skip(why);
-    }
-    void skipParameterChecks(const std::string& why)
-    {
-        for (Check* c : {&past, &defaults, &values, &display, &flood})
-            c->skip(why);
-    }
-};
-
 // Returns whether any instance could be created.
 bool checkCycles(const Plugin& plugin, Rig& rig, Check& c)
 {
@@ -351,20 +317,20 @@ void checkValues(const Plugin& plugin, const PluginInstance& instance, const Val
     }
 }
 
-void checkFrames(Rig& rig, PluginInstance& instance, InstanceCheckList& l)
+void checkFrames(Rig& rig, PluginInstance& instance, Check& frames, Check& transform, Check& attributes)
 {
     for (int f = 1; f <= kStateFrames; ++f) {
         const std::string what = "frame " + std::to_string(f);
         Status s;
         const Watch w = watched(rig.scene(0), kHostModes[(f - 1) % 3], [&] { s = rig.frame(instance, 0); });
         if (!s.ok())
-            l.frames.fail(what + ": code 17 (process OpenGL) returned failure");
+            frames.fail(what + ": code 17 (process OpenGL) returned failure");
         for (const std::string& e : w.errors)
-            l.frames.fail(what + " leaves GL error " + e + " pending");
+            frames.fail(what + " leaves GL error " + e + " pending");
         for (const std::string& d : w.transform)
-            l.transform.fail(what + " leaves " + d);
+            transform.fail(what + " leaves " + d);
         for (const std::string& d : w.attributes)
-            l.attributes.fail(what + " leaves " + d);
+            attributes.fail(what + " leaves " + d);
     }
 }
 
@@ -505,50 +471,115 @@ void checkSideBySide(const Plugin& plugin, Rig& rig, const ValidatedMetadata& m,
 
 } // namespace
 
-Status runInstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup,
-                         std::vector<Check>& checks)
-{
+// The host's GL resources and the instance the checks share, kept from step to step.
+struct InstanceChecks::Parts {
     Rig rig;
-    Status s = rig.create(setup, kSideBySideInstances);
-    if (!s.ok())
-        return s;
-    InstanceCheckList l;
-    if (!checkCycles(plugin, rig, l.cycles)) {
-        l.skipAll("no instance could be created");
-        l.appendTo(checks);
-        return Status();
-    }
+    std::unique_ptr<PluginInstance> shared;
+};
 
-    PluginInstance instance(plugin);
+InstanceChecks::InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup)
+    : plugin_(plugin), meta_(meta), setup_(setup), parts_(std::make_unique<Parts>())
+{
+}
+
+// The shared instance goes first (its code 19 unwatched), then the framebuffers and textures.
+InstanceChecks::~InstanceChecks() = default;
+
+Status InstanceChecks::createRig() { return parts_->rig.create(setup_, kSideBySideInstances); }
+
+bool InstanceChecks::skipped(Check& c, bool needsTable) const
+{
+    if (!unavailable_.empty())
+        c.skip(unavailable_);
+    else if (needsTable && !meta_.tableRead)
+        c.skip("the parameter table could not be read");
+    else
+        return false;
+    return true;
+}
+
+void InstanceChecks::cycles(Check& c)
+{
+    if (!checkCycles(plugin_, parts_->rig, c)) {
+        unavailable_ = "no instance could be created";
+        return;
+    }
+    auto instance = std::make_unique<PluginInstance>(plugin_);
     Status created;
-    const Watch w = watched(rig.scene(0), GL_MODELVIEW, [&] { created = instance.create(rig.width(), rig.height()); });
+    const Watch w = watched(parts_->rig.scene(0), GL_MODELVIEW,
+                            [&] { created = instance->create(parts_->rig.width(), parts_->rig.height()); });
     if (!created.ok()) {
-        l.cycles.fail("code 18 (instantiate GL) returned failure for the instance the later checks use");
-        l.skipAll("no instance could be created");
-        l.appendTo(checks);
-        return Status();
+        c.fail("code 18 (instantiate GL) returned failure for the instance the later checks use");
+        unavailable_ = "no instance could be created";
+        return;
     }
-    failAll(w, "code 18 of the instance the later checks use", l.cycles);
+    failAll(w, "code 18 of the instance the later checks use", c);
+    parts_->shared = std::move(instance);
+}
 
-    if (!meta.tableRead) {
-        l.skipParameterChecks("the parameter table could not be read");
-    } else {
-        checkPastTable(plugin, instance, meta, l.past);
-        checkNewInstanceDefaults(plugin, instance, meta, l.defaults);
-        checkValues(plugin, instance, meta, l.values, l.display);
+void InstanceChecks::prepareShared()
+{
+    auto instance = std::make_unique<PluginInstance>(plugin_);
+    if (instance->create(parts_->rig.width(), parts_->rig.height()).ok())
+        parts_->shared = std::move(instance);
+    else
+        unavailable_ = "no instance could be created";
+}
+
+void InstanceChecks::pastTable(Check& c)
+{
+    if (!skipped(c, true))
+        checkPastTable(plugin_, *parts_->shared, meta_, c);
+}
+
+void InstanceChecks::newDefaults(Check& c)
+{
+    if (!skipped(c, true))
+        checkNewInstanceDefaults(plugin_, *parts_->shared, meta_, c);
+}
+
+void InstanceChecks::values(Check& values, Check& display)
+{
+    if (skipped(values, true)) {
+        (void)skipped(display, true);
+        return;
     }
-    checkFrames(rig, instance, l);
-    if (meta.tableRead)
-        checkFlood(plugin, rig, instance, meta, l.flood);
-    checkSideBySide(plugin, rig, meta, l.sideBySide);
+    checkValues(plugin_, *parts_->shared, meta_, values, display);
+}
 
+void InstanceChecks::frames(Check& frames, Check& transform, Check& attributes)
+{
+    if (skipped(frames, false)) {
+        (void)skipped(transform, false);
+        (void)skipped(attributes, false);
+        return;
+    }
+    checkFrames(parts_->rig, *parts_->shared, frames, transform, attributes);
+}
+
+void InstanceChecks::flood(Check& c)
+{
+    if (!skipped(c, true))
+        checkFlood(plugin_, parts_->rig, *parts_->shared, meta_, c);
+}
+
+void InstanceChecks::sideBySide(Check& c)
+{
+    if (!skipped(c, false))
+        checkSideBySide(plugin_, parts_->rig, meta_, c);
+}
+
+void InstanceChecks::destroyShared(Check& c)
+{
+    if (skipped(c, false))
+        return;
     Status destroyed;
-    const Watch d = watched(rig.scene(0), GL_MODELVIEW, [&] { destroyed = instance.destroy(); });
+    const Watch d = watched(parts_->rig.scene(0), GL_MODELVIEW, [&] { destroyed = parts_->shared->destroy(); });
     if (!destroyed.ok())
-        l.cycles.fail("code 19 (de-instantiate GL) returned failure for the instance the later checks used");
-    failAll(d, "code 19 of the instance the later checks used", l.cycles);
-    l.appendTo(checks);
-    return Status();
+        c.fail("code 19 (de-instantiate GL) returned failure");
+    failAll(d, "code 19", c);
+    parts_->shared.reset();
+    unavailable_ = "the instance the checks shared is gone";
 }
 
 } // namespace ffglhost

@@ -156,44 +156,6 @@ void compareFacts(const Facts& first, const Facts& again, const std::string& whe
                " " + when);
 }
 
-void checkInfoRecord(const Plugin& plugin, Check& c)
-{
-    const FFWord w = plugin.call(FF_GETINFO, 0, 0);
-    if (isNullPointer(w)) {
-        c.fail("code 0 (get info) returned a null pointer");
-        return;
-    }
-    PluginInfoStructTag r;
-    std::memcpy(&r, reinterpret_cast<const void*>(w), sizeof r);
-    if (r.APIMajorVersion != 1)
-        c.fail("FFGL API " + std::to_string(r.APIMajorVersion) + "." + std::to_string(r.APIMinorVersion) +
-               " is not 1.x");
-    const std::string id(r.PluginUniqueID, strnlen(r.PluginUniqueID, FF_UNIQUE_ID_SIZE));
-    if (id.empty())
-        c.fail("the unique ID is empty");
-    for (char ch : id) {
-        const unsigned char u = static_cast<unsigned char>(ch);
-        if (u < 0x20 || u > 0x7E) {
-            c.fail("the unique ID holds the byte " + byteText(u) + ", which is no printable ASCII character");
-            break;
-        }
-    }
-    const std::size_t nameLength = strnlen(r.PluginName, FF_PLUGIN_NAME_SIZE);
-    const std::string name(r.PluginName, nameLength);
-    if (name.empty())
-        c.fail("the plug-in name is empty");
-    if (const int b = controlByte(name); b >= 0)
-        c.fail("the plug-in name holds the control byte " + byteText(b));
-    for (std::size_t i = nameLength; i < static_cast<std::size_t>(FF_PLUGIN_NAME_SIZE); ++i) {
-        if (r.PluginName[i] != '\0') {
-            c.warn("the plug-in name field is not NUL-padded after the name");
-            break;
-        }
-    }
-    if (r.PluginType != FF_EFFECT && r.PluginType != FF_SOURCE)
-        c.fail("plug-in type " + std::to_string(r.PluginType) + " is neither effect (0) nor source (1)");
-}
-
 void checkText(const char* text, const char* what, Check& c)
 {
     if (text == nullptr) {
@@ -205,61 +167,6 @@ void checkText(const char* text, const char* what, Check& c)
     if (!terminated)
         c.fail(std::string("the ") + what + " is not terminated within " + std::to_string(kMaxPluginTextLength) +
                " bytes");
-}
-
-void checkExtendedInfo(const Plugin& plugin, Check& c)
-{
-    const FFWord w = plugin.call(FF_GETEXTENDEDINFO, 0, 0);
-    if (isNullPointer(w)) {
-        c.fail("code 13 (get extended info) returned a null pointer");
-        return;
-    }
-    PluginExtendedInfoStructTag r;
-    std::memcpy(&r, reinterpret_cast<const void*>(w), sizeof r);
-    checkText(r.Description, "description", c);
-    checkText(r.About, "about text", c);
-    if (r.FreeFrameExtendedDataSize > 0 && r.FreeFrameExtendedDataBlock == nullptr)
-        c.fail("the extended data size is " + std::to_string(r.FreeFrameExtendedDataSize) +
-               " bytes but the data block is a null pointer");
-}
-
-void checkInitialise(Plugin& plugin, Check& c)
-{
-    const char* const rounds[] = {"", " (after code 2)"};
-    for (const char* round : rounds) {
-        if (!plugin.initialise().ok()) {
-            c.fail(std::string("code 1 (initialise) returned failure") + round);
-            return;
-        }
-        if (*round == '\0' && !plugin.deInitialise().ok())
-            c.fail("code 2 (de-initialise) returned failure");
-    }
-}
-
-void checkCapabilities(const Plugin& plugin, Check& c, ValidatedMetadata& out)
-{
-    for (uint32_t cap : kYesNoCapabilities) {
-        const FFWord a = plugin.capability(cap);
-        if (a != 0 && a != 1)
-            c.fail("capability " + std::to_string(cap) + " answers " + wordText(a) + " (expected 0 or 1)");
-    }
-    const uint32_t codes[2] = {FF_CAP_MINIMUMINPUTFRAMES, FF_CAP_MAXIMUMINPUTFRAMES};
-    uint32_t counts[2] = {0, 0};
-    for (int i = 0; i < 2; ++i) {
-        const FFWord a = plugin.capability(codes[i]);
-        if (a == FF_FAIL)
-            c.warn("capability " + std::to_string(codes[i]) + " (input frames) answers failure, counted as 0");
-        else
-            counts[i] = a > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(a);
-    }
-    out.minInputs = counts[0];
-    out.maxInputs = counts[1];
-    if (out.minInputs > out.maxInputs)
-        c.fail("the minimum of " + std::to_string(out.minInputs) + " input frames is more than the maximum of " +
-               std::to_string(out.maxInputs));
-    if (out.minInputs > kMaxValidatedInputs)
-        c.fail("it needs " + std::to_string(out.minInputs) + " input frames; this host supplies at most " +
-               std::to_string(kMaxValidatedInputs));
 }
 
 void readEntry(const Plugin& plugin, uint32_t i, ParameterEntry& e, Check& c)
@@ -315,6 +222,120 @@ void readEntry(const Plugin& plugin, uint32_t i, ParameterEntry& e, Check& c)
     e.usable = true;
 }
 
+} // namespace
+
+bool isKnownParameterType(uint32_t type)
+{
+    return type == FF_TYPE_BOOLEAN || type == FF_TYPE_EVENT || (type >= kTypeRed && type <= kTypeYPosition) ||
+           type == FF_TYPE_STANDARD || type == FF_TYPE_OPTION || type == FF_TYPE_BUFFER || type == FF_TYPE_TEXT;
+}
+
+uint32_t inputFrames(FFWord answer)
+{
+    if (answer == FF_FAIL)
+        return 0;
+    return answer > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(answer);
+}
+
+bool takesUnitValue(uint32_t type)
+{
+    return isKnownParameterType(type) && type != FF_TYPE_OPTION && type != FF_TYPE_BUFFER && type != FF_TYPE_TEXT;
+}
+
+void checkInfoRecord(const Plugin& plugin, Check& c)
+{
+    const FFWord w = plugin.call(FF_GETINFO, 0, 0);
+    if (isNullPointer(w)) {
+        c.fail("code 0 (get info) returned a null pointer");
+        return;
+    }
+    PluginInfoStructTag r;
+    std::memcpy(&r, reinterpret_cast<const void*>(w), sizeof r);
+    if (r.APIMajorVersion != 1)
+        c.fail("FFGL API " + std::to_string(r.APIMajorVersion) + "." + std::to_string(r.APIMinorVersion) +
+               " is not 1.x");
+    const std::string id(r.PluginUniqueID, strnlen(r.PluginUniqueID, FF_UNIQUE_ID_SIZE));
+    if (id.empty())
+        c.fail("the unique ID is empty");
+    for (char ch : id) {
+        const unsigned char u = static_cast<unsigned char>(ch);
+        if (u < 0x20 || u > 0x7E) {
+            c.fail("the unique ID holds the byte " + byteText(u) + ", which is no printable ASCII character");
+            break;
+        }
+    }
+    const std::size_t nameLength = strnlen(r.PluginName, FF_PLUGIN_NAME_SIZE);
+    const std::string name(r.PluginName, nameLength);
+    if (name.empty())
+        c.fail("the plug-in name is empty");
+    if (const int b = controlByte(name); b >= 0)
+        c.fail("the plug-in name holds the control byte " + byteText(b));
+    for (std::size_t i = nameLength; i < static_cast<std::size_t>(FF_PLUGIN_NAME_SIZE); ++i) {
+        if (r.PluginName[i] != '\0') {
+            c.warn("the plug-in name field is not NUL-padded after the name");
+            break;
+        }
+    }
+    if (r.PluginType != FF_EFFECT && r.PluginType != FF_SOURCE)
+        c.fail("plug-in type " + std::to_string(r.PluginType) + " is neither effect (0) nor source (1)");
+}
+
+
+void checkExtendedInfo(const Plugin& plugin, Check& c)
+{
+    const FFWord w = plugin.call(FF_GETEXTENDEDINFO, 0, 0);
+    if (isNullPointer(w)) {
+        c.fail("code 13 (get extended info) returned a null pointer");
+        return;
+    }
+    PluginExtendedInfoStructTag r;
+    std::memcpy(&r, reinterpret_cast<const void*>(w), sizeof r);
+    checkText(r.Description, "description", c);
+    checkText(r.About, "about text", c);
+    if (r.FreeFrameExtendedDataSize > 0 && r.FreeFrameExtendedDataBlock == nullptr)
+        c.fail("the extended data size is " + std::to_string(r.FreeFrameExtendedDataSize) +
+               " bytes but the data block is a null pointer");
+}
+
+void checkInitialise(Plugin& plugin, Check& c)
+{
+    const char* const rounds[] = {"", " (after code 2)"};
+    for (const char* round : rounds) {
+        if (!plugin.initialise().ok()) {
+            c.fail(std::string("code 1 (initialise) returned failure") + round);
+            return;
+        }
+        if (*round == '\0' && !plugin.deInitialise().ok())
+            c.fail("code 2 (de-initialise) returned failure");
+    }
+}
+
+void checkCapabilities(const Plugin& plugin, Check& c, ValidatedMetadata& out)
+{
+    for (uint32_t cap : kYesNoCapabilities) {
+        const FFWord a = plugin.capability(cap);
+        if (a != 0 && a != 1)
+            c.fail("capability " + std::to_string(cap) + " answers " + wordText(a) + " (expected 0 or 1)");
+    }
+    const uint32_t codes[2] = {FF_CAP_MINIMUMINPUTFRAMES, FF_CAP_MAXIMUMINPUTFRAMES};
+    uint32_t counts[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        const FFWord a = plugin.capability(codes[i]);
+        if (a == FF_FAIL)
+            c.warn("capability " + std::to_string(codes[i]) + " (input frames) answers failure, counted as 0");
+        counts[i] = inputFrames(a);
+    }
+    out.minInputs = counts[0];
+    out.maxInputs = counts[1];
+    if (out.minInputs > out.maxInputs)
+        c.fail("the minimum of " + std::to_string(out.minInputs) + " input frames is more than the maximum of " +
+               std::to_string(out.maxInputs));
+    if (out.minInputs > kMaxValidatedInputs)
+        c.fail("it needs " + std::to_string(out.minInputs) + " input frames; this host supplies at most " +
+               std::to_string(kMaxValidatedInputs));
+}
+
+
 void checkTable(const Plugin& plugin, Check& c, ValidatedMetadata& out)
 {
     const FFWord count = plugin.call(FF_GETNUMPARAMETERS, 0, 0);
@@ -347,62 +368,16 @@ void checkDefaults(const ValidatedMetadata& m, Check& c)
     }
 }
 
-} // namespace
-
-bool isKnownParameterType(uint32_t type)
+void checkConsistency(Plugin& plugin, Check& c)
 {
-    return type == FF_TYPE_BOOLEAN || type == FF_TYPE_EVENT || (type >= kTypeRed && type <= kTypeYPosition) ||
-           type == FF_TYPE_STANDARD || type == FF_TYPE_OPTION || type == FF_TYPE_BUFFER || type == FF_TYPE_TEXT;
-}
-
-bool takesUnitValue(uint32_t type)
-{
-    return isKnownParameterType(type) && type != FF_TYPE_OPTION && type != FF_TYPE_BUFFER && type != FF_TYPE_TEXT;
-}
-
-void runMetadataChecks(Plugin& plugin, std::vector<Check>& checks, ValidatedMetadata& out)
-{
-    out = ValidatedMetadata();
     const Facts first = gatherFacts(plugin);
-
-    Check info("information record (code 0) is well-formed");
-    checkInfoRecord(plugin, info);
-    PluginInfoStructTag record{};
-    if (plugin.info(record).ok()) {
-        out.name = printable(std::string(record.PluginName, strnlen(record.PluginName, FF_PLUGIN_NAME_SIZE)));
-        out.type = record.PluginType;
-    }
-    checks.push_back(info);
-
-    Check ext("extended information (code 13) is well-formed");
-    checkExtendedInfo(plugin, ext);
-    checks.push_back(ext);
-
-    Check init("initialise and de-initialise (codes 1, 2) succeed, also again");
-    checkInitialise(plugin, init);
-    checks.push_back(init);
-
-    Check caps("capabilities (code 10) answer 0 or 1, input frames min <= max");
-    checkCapabilities(plugin, caps, out);
-    checks.push_back(caps);
-
-    Check table("parameter table (codes 4, 5, 15, 6) reads completely");
-    checkTable(plugin, table, out);
-    checks.push_back(table);
-
-    Check defaults("parameter defaults lie within 0..1");
-    checkDefaults(out, defaults);
-    checks.push_back(defaults);
-
-    Check same("identity, capabilities and parameter table answer the same on every call");
-    compareFacts(first, gatherFacts(plugin), "when asked again", same);
+    compareFacts(first, gatherFacts(plugin), "when asked again", c);
     if (!plugin.deInitialise().ok())
-        same.fail("code 2 (de-initialise) returned failure");
+        c.fail("code 2 (de-initialise) returned failure");
     else if (!plugin.initialise().ok())
-        same.fail("code 1 (initialise) returned failure after code 2");
+        c.fail("code 1 (initialise) returned failure after code 2");
     else
-        compareFacts(first, gatherFacts(plugin), "after codes 2 and 1", same);
-    checks.push_back(same);
+        compareFacts(first, gatherFacts(plugin), "after codes 2 and 1", c);
 }
 
 } // namespace ffglhost

@@ -39,12 +39,24 @@ struct ValidatedMetadata {
     std::vector<ParameterEntry> parameters;
 };
 
-// Appends the metadata checks to `checks` and fills `out`. The plug-in is left initialised.
-void runMetadataChecks(Plugin& plugin, std::vector<Check>& checks, ValidatedMetadata& out);
+// The checks, one function per check (the table and its defaults are read together), in the
+// order the validator runs them. Each notes what it finds in its Check; those given
+// ValidatedMetadata fill it for the checks that follow.
+void checkInfoRecord(const Plugin& plugin, Check& c);
+void checkExtendedInfo(const Plugin& plugin, Check& c);
+// Codes 1, 2 and 1 again: the plug-in is left initialised when it can be.
+void checkInitialise(Plugin& plugin, Check& c);
+void checkCapabilities(const Plugin& plugin, Check& c, ValidatedMetadata& out);
+void checkTable(const Plugin& plugin, Check& c, ValidatedMetadata& out);
+void checkDefaults(const ValidatedMetadata& m, Check& c);
+// Every instance-less answer twice, then again after codes 2 and 1.
+void checkConsistency(Plugin& plugin, Check& c);
 
 // The FFGL 1.5 parameter types: boolean, event, red, green, blue, x and y position, standard,
 // option, buffer and text.
 bool isKnownParameterType(uint32_t type);
+// An answer of capability 10 or 11 as a count of input frames: failure counts as none.
+uint32_t inputFrames(FFWord answer);
 // Types whose value travels as a float in 0..1 (all but option, buffer and text).
 bool takesUnitValue(uint32_t type);
 // Types whose default and value are texts.

@@ -17,6 +17,7 @@ const char kUsage[] =
     "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
     "       ffglhost validate PLUGIN.so [--size WxH]\n"
     "       ffglhost sheet PLUGIN.so [--size WxH] [--steps N] [--frames K] [--param NAME]... [--out PATH]\n"
+    "       every command also takes [--timeout SECONDS] [--in-process]\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
@@ -78,9 +79,15 @@ const char kHelp[] =
     "                     parameter that takes a value from 0 to 1)\n"
     "  --out PATH         the PNG file (default out/<plug-in name>-sheet.png)\n"
     "\n"
-    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed (validate: a\n"
-    "check failed), 2 bad usage or input, no EGL display (render, validate, sheet), no X\n"
-    "display (preview), or no ffmpeg (render --video).\n";
+    "isolation options (every command):\n"
+    "  --timeout SECONDS  the longest one plug-in call may take (fractions allowed, default 120);\n"
+    "                     a plug-in that hangs longer is stopped and reported\n"
+    "  --in-process       run the plug-in in ffglhost's own process, without the watched worker\n"
+    "                     process (for debuggers; a crash or hang then takes ffglhost with it)\n"
+    "\n"
+    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or the plug-in\n"
+    "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL\n"
+    "display (render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -128,6 +135,19 @@ Status parseSetting(const std::string& text, Options& out)
     if (value.empty() || r.ec != std::errc() || r.ptr != last || !std::isfinite(v) || v < 0.0 || v > 1.0)
         return Status::badInput("--set \"" + text + "\": the value must be a number from 0 to 1");
     out.settings.push_back(ParameterSetting{text.substr(0, eq), static_cast<float>(v)});
+    return Status();
+}
+
+Status parseTimeout(const std::string& text, Options& out)
+{
+    double v = 0.0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto r = std::from_chars(first, last, v);
+    if (text.empty() || r.ec != std::errc() || r.ptr != last || !(v > 0.0) || v > kMaxTimeoutSeconds)
+        return Status::badInput("--timeout \"" + text + "\": expected seconds, more than 0 and at most " +
+                                std::to_string(static_cast<int>(kMaxTimeoutSeconds)));
+    out.timeoutSeconds = v;
     return Status();
 }
 
@@ -184,7 +204,12 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             out.pluginPath = a;
             continue;
         }
-        if (out.command == Command::Info)
+        if (a == "--in-process") {
+            out.inProcess = true;
+            continue;
+        }
+        const bool isolation = a.rfind("--timeout", 0) == 0 && (a.size() == 9 || a[9] == '=');
+        if (out.command == Command::Info && !isolation)
             return usage("info takes no option \"" + a + "\"");
         if (a == "--hold") {
             if (!preview)
@@ -196,18 +221,19 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
-            name != "--video" && name != "--fps" && name != "--also" && name != "--steps" && name != "--param")
+            name != "--video" && name != "--fps" && name != "--also" && name != "--steps" && name != "--param" &&
+            name != "--timeout")
             return usage("unknown option \"" + name + "\"");
         const bool sheet = out.command == Command::Sheet;
         if (sheet && name != "--size" && name != "--frames" && name != "--out" && name != "--steps" &&
-            name != "--param")
+            name != "--param" && !isolation)
             return usage("sheet takes no option \"" + name + "\"");
         if (!sheet && (name == "--steps" || name == "--param"))
             return usage(name + " belongs to sheet");
         if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps" ||
                         name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
-        if (out.command == Command::Validate && name != "--size")
+        if (out.command == Command::Validate && name != "--size" && !isolation)
             return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
@@ -218,7 +244,9 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             return usage("option " + name + " needs a value");
 
         Status s;
-        if (name == "--size") {
+        if (isolation) {
+            s = parseTimeout(value, out);
+        } else if (name == "--size") {
             s = parseSize(value, out);
             haveSize = true;
         } else if (name == "--also") {

@@ -13,6 +13,7 @@ Status PluginInstance::create(int width, int height)
     FFGLViewportStructTag viewport{0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
     s = plugin_.instantiate(viewport, id_);
     alive_ = s.ok();
+    frames_ = 0;
     return s;
 }
 
@@ -32,7 +33,7 @@ Status PluginInstance::processFrame(unsigned hostFbo, FFGLTextureStructTag** inp
     frame.numInputTextures = inputs != nullptr ? count : 0;
     frame.inputTextures = inputs;
     frame.HostFBO = hostFbo;
-    return plugin_.processOpenGL(id_, frame);
+    return plugin_.processOpenGL(id_, frame, ++frames_);
 }
 
 Status PluginInstance::resize(int width, int height)

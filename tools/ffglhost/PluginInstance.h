@@ -25,7 +25,8 @@ public:
     Status destroy();
 
     // Code 17 with no input textures and `hostFbo` as the framebuffer to draw into. The caller
-    // binds that framebuffer and sets the viewport first. [GL context current]
+    // binds that framebuffer and sets the viewport first. Frames are counted from 1 for each
+    // instance; the flight record names the frame a call belongs to. [GL context current]
     Status processFrame(unsigned hostFbo);
     // Code 23 with the viewport {0, 0, width, height}: the host framebuffer changed size.
     // [GL context current]
@@ -39,10 +40,13 @@ public:
 
     // The identifier code 18 returned, for raw calls through Plugin::call (0 when not created).
     FFWord id() const { return alive_ ? id_ : 0; }
+    // Code 17 calls made on this instance so far.
+    int64_t frames() const { return frames_; }
 
 private:
     const Plugin& plugin_;
     FFWord id_ = 0;
+    int64_t frames_ = 0;
     bool alive_ = false;
 };
 

@@ -1,6 +1,9 @@
 // Loading a plug-in and calling its entry point (see PluginLoader.h).
 #include "PluginLoader.h"
 
+#include "FlightRecord.h"
+#include "SharedObjectCheck.h"
+
 #include <dlfcn.h>
 
 #include <cstring>
@@ -41,26 +44,32 @@ float floatOfWord(FFWord word)
 Status Plugin::open(const std::string& path, std::unique_ptr<Plugin>& out)
 {
     out.reset();
+    Status s = checkSharedObject(path);
+    if (!s.ok())
+        return s;
     std::error_code ec;
     const std::filesystem::path file(path);
-    if (!std::filesystem::exists(file, ec))
-        return Status::badInput(path + ": no such file");
-    if (!std::filesystem::is_regular_file(file, ec))
-        return Status::badInput(path + ": not a regular file");
     // dlopen searches the library path for names without a slash: hand it the file itself.
     const std::string absolute = std::filesystem::absolute(file, ec).string();
+    FlightRecord& flight = flightRecord();
+    // Until code 0 names it, the plug-in goes by its file name.
+    const int slot = flight.addPlugin(file.stem().string());
     dlerror();
+    flight.loading(slot);
     void* handle = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
+    flight.settled();
     if (handle == nullptr) {
         const char* why = dlerror();
         return Status::badInput(path + " is not an FFGL plug-in: " + (why != nullptr ? why : "dlopen failed"));
     }
     void* symbol = dlsym(handle, "plugMain");
     if (symbol == nullptr) {
+        flight.unloading(slot);
         dlclose(handle);
+        flight.settled();
         return Status::badInput(path + " is not an FFGL plug-in: it exports no plugMain");
     }
-    out.reset(new Plugin(path, handle, reinterpret_cast<PlugMain>(symbol)));
+    out.reset(new Plugin(path, handle, reinterpret_cast<PlugMain>(symbol), slot));
     return Status();
 }
 
@@ -68,13 +77,22 @@ Plugin::~Plugin()
 {
     if (initialised_)
         (void)deInitialise();
-    if (handle_ != nullptr)
+    if (handle_ != nullptr) {
+        FlightRecord& flight = flightRecord();
+        flight.unloading(slot_);
         dlclose(handle_);
+        flight.settled();
+    }
 }
 
-FFWord Plugin::call(uint32_t functionCode, FFWord input, FFWord instance) const
+FFWord Plugin::call(uint32_t functionCode, FFWord input, FFWord instance, int64_t frame) const
 {
-    return entry_(functionCode, input, instance);
+    FlightRecord& flight = flightRecord();
+    flight.calling(slot_, functionCode, frame);
+    const FFWord answer = entry_(functionCode, input, instance);
+    // Until the next call, a crash is the host's reading of this answer.
+    flight.returned();
+    return answer;
 }
 
 Status Plugin::parameterText(uint32_t functionCode, uint32_t index, FFWord instance, std::string& text) const
@@ -92,6 +110,7 @@ Status Plugin::info(PluginInfoStructTag& out) const
     if (isNullPointer(w))
         return Status::callFailed(FF_GETINFO, "returned a null pointer");
     std::memcpy(&out, reinterpret_cast<const void*>(w), sizeof out);
+    flightRecord().renamePlugin(slot_, std::string(out.PluginName, strnlen(out.PluginName, FF_PLUGIN_NAME_SIZE)));
     return Status();
 }
 
@@ -190,9 +209,9 @@ Status Plugin::deInstantiate(FFWord instance) const
     return Status();
 }
 
-Status Plugin::processOpenGL(FFWord instance, ProcessOpenGLStructTag& frame) const
+Status Plugin::processOpenGL(FFWord instance, ProcessOpenGLStructTag& frame, int64_t frameNumber) const
 {
-    if (call(FF_PROCESSOPENGL, reinterpret_cast<FFWord>(&frame), instance) != FF_SUCCESS)
+    if (call(FF_PROCESSOPENGL, reinterpret_cast<FFWord>(&frame), instance, frameNumber) != FF_SUCCESS)
         return Status::callFailed(FF_PROCESSOPENGL, "returned failure");
     return Status();
 }

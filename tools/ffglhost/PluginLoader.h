@@ -7,6 +7,10 @@
 // and, when destroyed, de-initialises (code 2) before it closes the library; instances of the
 // plug-in (PluginInstance) must be destroyed first.
 //
+// Every plugMain call goes through call(), which notes it in the active flight record
+// (FlightRecord.h), as do loading and unloading the library: a supervising process can then
+// tell which plug-in and which call a crash or hang happened in.
+//
 // Threads and GL: one thread. Codes 17, 18, 19 and 23 need the host's GL context current; the
 // others need none.
 #pragma once
@@ -31,8 +35,9 @@ float floatOfWord(FFWord word);
 
 class Plugin {
 public:
-    // Opens `path` (RTLD_NOW | RTLD_LOCAL) and finds plugMain. A missing file, a file dlopen
-    // rejects or one without plugMain gives a bad-input status. On success `out` owns the plug-in.
+    // Checks the file (SharedObjectCheck.h), opens it (RTLD_NOW | RTLD_LOCAL) and finds
+    // plugMain. A missing or unloadable file, a file dlopen rejects or one without plugMain
+    // gives a bad-input status. On success `out` owns the plug-in.
     static Status open(const std::string& path, std::unique_ptr<Plugin>& out);
 
     ~Plugin(); // de-initialises when initialised, then closes the library
@@ -41,8 +46,9 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // The raw entry point, for codes without a wrapper.
-    FFWord call(uint32_t functionCode, FFWord input, FFWord instance) const;
+    // The raw entry point, for codes without a wrapper. `frame` (1, 2, ...) is the frame of the
+    // instance the call belongs to, for the flight record; 0 for none.
+    FFWord call(uint32_t functionCode, FFWord input, FFWord instance, int64_t frame = 0) const;
 
     // Code 0: a copy of the information record.
     Status info(PluginInfoStructTag& out) const;
@@ -66,7 +72,8 @@ public:
     // Per-instance codes; `instance` is the identifier code 18 returned.
     Status instantiate(const FFGLViewportStructTag& viewport, FFWord& instance) const; // 18
     Status deInstantiate(FFWord instance) const;                                       // 19
-    Status processOpenGL(FFWord instance, ProcessOpenGLStructTag& frame) const;        // 17
+    Status processOpenGL(FFWord instance, ProcessOpenGLStructTag& frame,              // 17
+                         int64_t frameNumber = 0) const;
     Status resize(FFWord instance, const FFGLViewportStructTag& viewport) const;       // 23
     Status setParameter(FFWord instance, uint32_t index, float value) const;           // 8
     Status getParameter(FFWord instance, uint32_t index, float& value) const;          // 9
@@ -75,7 +82,10 @@ public:
 private:
     using PlugMain = FFWord (*)(uint32_t, FFWord, FFWord);
 
-    Plugin(std::string path, void* handle, PlugMain entry) : path_(std::move(path)), handle_(handle), entry_(entry) {}
+    Plugin(std::string path, void* handle, PlugMain entry, int slot)
+        : path_(std::move(path)), handle_(handle), entry_(entry), slot_(slot)
+    {
+    }
 
     // Calls a parameter code that answers a text pointer and copies the text (0 and the failure
     // word fail).
@@ -84,6 +94,7 @@ private:
     std::string path_;
     void* handle_ = nullptr;
     PlugMain entry_ = nullptr;
+    int slot_ = 0; // in the flight record
     bool initialised_ = false;
 };
 

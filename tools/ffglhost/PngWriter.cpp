@@ -1,9 +1,10 @@
 // PNG output through libpng's simplified API (see PngWriter.h).
 #include "PngWriter.h"
 
+#include "PendingFile.h"
+
 #include <png.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -36,14 +37,16 @@ Status writePng(const std::string& path, int width, int height, const unsigned c
     // A negative stride tells libpng that the bottom row comes first in memory.
     const png_int_32 stride =
         order == RowOrder::TopDown ? static_cast<png_int_32>(rowBytes) : -static_cast<png_int_32>(rowBytes);
-    const int ok = png_image_write_to_file(&image, path.c_str(), 0, rgba, stride, nullptr);
+    // Written under a temporary name and renamed when whole: a file under its real name is
+    // always a complete picture, whatever happens to this process meanwhile.
+    PendingFile file(path);
+    const int ok = png_image_write_to_file(&image, file.temporaryPath().c_str(), 0, rgba, stride, nullptr);
     if (ok == 0) {
         const std::string why = image.message;
         png_image_free(&image);
-        std::remove(path.c_str());
         return Status::failed("cannot write " + path + ": " + why);
     }
-    return Status();
+    return file.commit();
 }
 
 } // namespace ffglhost

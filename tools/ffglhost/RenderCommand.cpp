@@ -156,6 +156,9 @@ Status runRender(const Options& o, std::string& report)
         if (s.ok())
             r.written.push_back(outPath);
     }
+    // The video replaces what was at its path only once everything else went well.
+    if (s.ok() && withVideo)
+        s = video.commit();
     if (!s.ok())
         return s;
 

@@ -1,6 +1,7 @@
 // Several plug-ins rendered side by side in one process (see SideBySideRender.h).
 #include "SideBySideRender.h"
 
+#include "FrameLoop.h"
 #include "HostContext.h"
 #include "PluginDescription.h"
 #include "PluginInstance.h"
@@ -14,7 +15,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -166,13 +166,11 @@ Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& setting
     for (int frame = 1; frame <= o.frames; ++frame) {
         for (std::size_t i = 0; i < lanes.size(); ++i) {
             gls[i].framebuffer.bind();
-            const auto start = std::chrono::steady_clock::now();
-            s = gls[i].instance->processFrame(gls[i].framebuffer.id());
-            glFinish();
-            const auto end = std::chrono::steady_clock::now();
+            double ms = 0.0;
+            s = finishedFrame(*gls[i].instance, gls[i].framebuffer.id(), ms);
             if (!s.ok())
                 return s;
-            lanes[i].frameMs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+            lanes[i].frameMs.push_back(ms);
             s = keepFrame(o, frame, gls[i].framebuffer, lanes[i], pixels);
             if (!s.ok())
                 return s;

@@ -1,17 +1,13 @@
-// The validate command (see ValidateCommand.h).
+// The validate command's supervising side (see ValidateCommand.h).
 #include "ValidateCommand.h"
 
 #include "Check.h"
-#include "HostContext.h"
-#include "InstanceChecks.h"
-#include "MetadataChecks.h"
 #include "PluginDescription.h"
-#include "PluginLoader.h"
+#include "ValidationWorker.h"
 
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,106 +15,142 @@ namespace ffglhost {
 
 namespace {
 
-// Points standard output at standard error while it lives (nothing when that cannot be done).
-class StdoutToStderr {
+const char kErrorPrefix[] = "ffglhost: error: ";
+
+void printLine(const std::string& line) { (void)writeText(STDOUT_FILENO, line + "\n"); }
+
+// "; its last output: "a" / "b"" or nothing.
+std::string lastOutputText(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const std::string& l : lines)
+        out += (out.empty() ? "; its last output: \"" : " / \"") + l + "\"";
+    return out;
+}
+
+// The message of a worker's failure without the program's prefix, for a SKIP reason.
+std::string withoutPrefix(const std::string& message)
+{
+    const std::string prefix = kErrorPrefix;
+    return message.rfind(prefix, 0) == 0 ? message.substr(prefix.size()) : message;
+}
+
+class Report {
 public:
-    StdoutToStderr()
+    explicit Report(ValidationProgress& progress) : progress_(progress) {}
+
+    // The first check of `step` fails with `facts`; the others, computed with it, are skipped.
+    void failStep(int step, const std::string& facts)
     {
-        std::fflush(stdout);
-        saved_ = dup(STDOUT_FILENO);
-        if (saved_ >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-            close(saved_);
-            saved_ = -1;
+        const int first = static_cast<int>(kSteps[step].first);
+        bool failed = false;
+        for (int c = first; c < first + kSteps[step].checks; ++c) {
+            if (progress_.reported(c))
+                continue;
+            Check check(checkName(c));
+            if (!failed)
+                check.fail(facts);
+            else
+                check.skip("not run: it is computed with the check above, which did not finish");
+            failed = true;
+            put(c, check);
         }
     }
-    ~StdoutToStderr()
+
+    // Every check of step `step` on is skipped for `reason`.
+    void skipFrom(int step, const std::string& reason)
     {
-        if (saved_ < 0)
-            return;
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
+        for (int c = step < kStepCount ? static_cast<int>(kSteps[step].first) : kCheckCount; c < kCheckCount; ++c) {
+            if (progress_.reported(c))
+                continue;
+            Check check(checkName(c));
+            check.skip(reason);
+            put(c, check);
+        }
     }
-    StdoutToStderr(const StdoutToStderr&) = delete;
-    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
 
 private:
-    int saved_ = -1;
+    void put(int c, const Check& check)
+    {
+        printLine(check.line());
+        progress_.report(c, check.outcome());
+    }
+
+    ValidationProgress& progress_;
 };
-
-// What must hold before any check makes sense: an FFGL 1.x plug-in that does OpenGL processing.
-Status checkRunnable(const Plugin& plugin, const std::string& path)
-{
-    PluginInfoStructTag info{};
-    Status s = plugin.info(info);
-    if (!s.ok())
-        return s;
-    if (info.APIMajorVersion != 1)
-        return Status::badInput(path + " uses FFGL API " + std::to_string(info.APIMajorVersion) + "." +
-                                std::to_string(info.APIMinorVersion) + "; this host speaks FFGL 1.x only");
-    if (plugin.capability(FF_CAP_PROCESSOPENGL) != 1)
-        return Status::badInput(path + " does not do OpenGL processing (capability 4 is not 1): not an FFGL plug-in "
-                                       "this host can run");
-    return Status();
-}
-
-// Input frames handed to every frame: the plug-in's minimum, and one for an effect that takes
-// any, never more than the host supplies.
-uint32_t inputsFor(const ValidatedMetadata& m)
-{
-    uint32_t n = m.minInputs;
-    if (n == 0 && m.type == FF_EFFECT && m.maxInputs > 0)
-        n = 1;
-    return n < kMaxValidatedInputs ? n : kMaxValidatedInputs;
-}
 
 } // namespace
 
-Status runValidate(const Options& o, std::string& report)
+int runValidate(const Options& o, Supervisor& supervisor)
 {
-    report.clear();
-    std::unique_ptr<Plugin> plugin;
-    Status s = Plugin::open(o.pluginPath, plugin);
-    if (s.ok())
-        s = checkRunnable(*plugin, o.pluginPath);
-    if (!s.ok())
-        return s;
+    ValidationProgress& progress = supervisor.shared().validation;
+    progress.reset();
+    Report report(progress);
+    WorkerOptions wo;
+    wo.timeoutSeconds = o.timeoutSeconds;
+    wo.captureOutput = true;
 
-    std::vector<Check> checks;
-    ValidatedMetadata meta;
-    std::string renderer;
-    FrameSetup setup;
-    {
-        const StdoutToStderr quiet;
-        runMetadataChecks(*plugin, checks, meta);
-        std::unique_ptr<kxhost::HeadlessGL> gl;
-        s = openContext(gl);
-        if (s.ok())
-            s = checkFrameSize(o.width, o.height);
-        if (!s.ok())
-            return s;
-        renderer = printable(gl->renderer());
-        setup = FrameSetup{o.width, o.height, inputsFor(meta)};
-        s = runInstanceChecks(*plugin, meta, setup, checks);
-        if (!s.ok())
-            return s;
-        if (!plugin->deInitialise().ok()) {
-            for (Check& c : checks)
-                if (c.name().rfind("initialise", 0) == 0)
-                    c.fail("code 2 (de-initialise) returned failure at the end");
+    int first = 0;
+    int status = kExitOk; // a worker's own failing exit after the last check (a sanitizer's leak report)
+    while (first < kStepCount) {
+        progress.startWorker();
+        const WorkerEnd end = supervisor.run(
+            [&o, first, &progress](int reportFd) { return runValidationWorker(o, first, reportFd, progress); }, wo);
+        if (end.kind == WorkerEnd::Kind::Interrupted)
+            endWithSignal(end.signal);
+        if (progress.finished()) {
+            // Every check is out; what goes wrong after them still decides the exit status.
+            if (end.pluginFault()) {
+                std::fprintf(stderr, "%s%s\n", kErrorPrefix, faultLine(end).c_str());
+                status = kExitFailed;
+            } else {
+                status = end.status;
+            }
+            break;
         }
+        if (!end.pluginFault()) {
+            const std::string failure = progress.failure();
+            if (!progress.headerPrinted()) {
+                if (end.status != 0)
+                    return end.status; // bad input or a host failure: its message is out already
+                std::fprintf(stderr, "%sthe validation ended before its first check\n", kErrorPrefix);
+                return kExitFailed;
+            }
+            report.skipFrom(first, "not run: a fresh process could not get ready for it: " +
+                                       (failure.empty() ? "it ended with status " + std::to_string(end.status)
+                                                        : withoutPrefix(failure)));
+            status = kExitFailed;
+            break;
+        }
+        const std::string facts = "the plug-in " + faultText(end) + lastOutputText(end.lastOutput);
+        int step = progress.stage();
+        if (step < 0 && first == 0) {
+            // Getting ready reads code 0 and the capabilities: the first check's business.
+            if (!progress.headerPrinted()) {
+                const std::string renderer = progress.renderer();
+                printLine("validating " + printable(end.flight.plugin) + " (" + o.pluginPath + ") at " +
+                          std::to_string(o.width) + "x" + std::to_string(o.height) +
+                          (renderer.empty() ? "" : " on " + renderer));
+                progress.setHeaderPrinted();
+            }
+            step = 0;
+        } else if (step < 0) {
+            report.skipFrom(first, "not run: the plug-in " + faultText(end) + " while a fresh process got ready for it");
+            break;
+        }
+        report.failStep(step, facts);
+        progress.markCrashed(step);
+        first = step + 1;
     }
 
-    report += "validating " + (meta.name.empty() ? std::string("(unnamed)") : meta.name) + " (" + o.pluginPath +
-              ") at " + std::to_string(o.width) + "x" + std::to_string(o.height) + " with " +
-              std::to_string(setup.inputs) + " input texture(s) on " + renderer + "\n";
-    for (const Check& c : checks)
-        report += c.line() + "\n";
-    report += summaryLine(checks) + "\n";
-    const std::size_t failed = failedCount(checks);
-    if (failed > 0)
-        return Status::failed(std::to_string(failed) + " of " + std::to_string(checks.size()) + " checks failed");
-    return Status();
+    const std::vector<Outcome> outcomes = progress.outcomes();
+    printLine(summaryLine(outcomes));
+    const std::size_t failed = failedCount(outcomes);
+    if (failed > 0) {
+        std::fprintf(stderr, "%s%zu of %zu checks failed\n", kErrorPrefix, failed, outcomes.size());
+        return kExitFailed;
+    }
+    return status;
 }
 
 } // namespace ffglhost

@@ -198,7 +198,8 @@ Status VideoEncoder::start(const VideoTool& tool, const std::string& path, int w
         args.insert(args.end(), {"-q:v", "3"});
     // "file:" keeps names with a colon or a leading '-' from being read as protocols or options;
     // ffmpeg still picks the container from the extension.
-    args.push_back("file:" + path);
+    file_ = std::make_unique<PendingFile>(path);
+    args.push_back("file:" + file_->temporaryPath());
 
     std::string error;
     const bool started = spawn(args, fds[0], -1, errors_, pid_, error);
@@ -207,10 +208,10 @@ Status VideoEncoder::start(const VideoTool& tool, const std::string& path, int w
         close(fds[1]);
         close(errors_);
         errors_ = -1;
+        file_.reset();
         return Status::failed("cannot run " + tool.ffmpeg + ": " + error);
     }
     input_ = fds[1];
-    path_ = path;
     frameBytes_ = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
     frames_ = 0;
     return Status();
@@ -251,8 +252,7 @@ Status VideoEncoder::writeFrame(const std::vector<unsigned char>& rgba)
     if (writeError != 0) {
         const std::string what = "stopped reading frames after " + std::to_string(frames_);
         Status s = reap(what);
-        std::error_code ec;
-        std::filesystem::remove(path_, ec);
+        file_.reset();
         return s.ok() ? Status::failed("ffmpeg " + what + ": " + std::strerror(writeError)) : s;
     }
     ++frames_;
@@ -263,7 +263,16 @@ Status VideoEncoder::finish()
 {
     if (pid_ < 0)
         return Status::failed("no video is being written");
-    return reap("failed writing " + path_);
+    return reap("failed writing " + file_->path());
+}
+
+Status VideoEncoder::commit()
+{
+    if (file_ == nullptr || pid_ >= 0)
+        return Status::failed("no finished video to put in place");
+    Status s = file_->commit();
+    file_.reset();
+    return s;
 }
 
 Status VideoEncoder::reap(const std::string& what)
@@ -276,8 +285,7 @@ Status VideoEncoder::reap(const std::string& what)
     if (!succeeded(status)) {
         const std::string line = firstErrorLine();
         s = Status::failed("ffmpeg " + what + " (" + describeEnd(status) + ")" + (line.empty() ? "" : ": " + line));
-        std::error_code ec;
-        std::filesystem::remove(path_, ec);
+        file_.reset();
     }
     close(errors_);
     errors_ = -1;
@@ -286,17 +294,16 @@ Status VideoEncoder::reap(const std::string& what)
 
 void VideoEncoder::abandon()
 {
-    if (pid_ < 0)
-        return;
-    kill(pid_, SIGTERM);
-    close(input_);
-    input_ = -1;
-    (void)waitFor(pid_);
-    pid_ = -1;
-    close(errors_);
-    errors_ = -1;
-    std::error_code ec;
-    std::filesystem::remove(path_, ec);
+    if (pid_ >= 0) {
+        kill(pid_, SIGTERM);
+        close(input_);
+        input_ = -1;
+        (void)waitFor(pid_);
+        pid_ = -1;
+        close(errors_);
+        errors_ = -1;
+    }
+    file_.reset(); // a finished video that was never committed goes too
 }
 
 std::string VideoEncoder::firstErrorLine() const

@@ -3,17 +3,22 @@
 // frames into its standard input, to be encoded as yuv420p H.264 (libx264) or, where this
 // ffmpeg lacks libx264, MPEG-4 part 2.
 //
-// Ownership: a VideoEncoder owns its ffmpeg child process, the write end of the pipe into it and
-// the unlinked temporary file that collects ffmpeg's error output. A video that is not finished
-// (an error on the way, or the encoder destroyed first) is abandoned: ffmpeg is stopped and the
-// partial file removed. One thread: writeFrame blocks SIGPIPE on the calling thread while it
-// writes, so that an ffmpeg that died shows up as an error and does not kill the host. No GL.
+// Ownership: a VideoEncoder owns its ffmpeg child process, the write end of the pipe into it, the
+// unlinked temporary file that collects ffmpeg's error output and the video itself, which ffmpeg
+// writes under a temporary name (PendingFile.h) until commit() puts it in place: the video at
+// the path is finished or absent, never truncated, and one already there stays untouched until
+// the new one is committed. A video that is not committed (an error on the way, or the encoder
+// destroyed first) is abandoned: ffmpeg is stopped and the partial file removed. One thread:
+// writeFrame blocks SIGPIPE on the calling thread while it writes, so that an ffmpeg that died
+// shows up as an error and does not kill the host. No GL.
 #pragma once
 
+#include "PendingFile.h"
 #include "Status.h"
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,8 +39,8 @@ public:
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
 
-    // Creates the folders above `path` and starts ffmpeg writing `path` (replacing a file there)
-    // from width x height RGBA frames at `fps` frames per second. Width and height must be even.
+    // Creates the folders above `path` and starts ffmpeg writing the video for `path` from
+    // width x height RGBA frames at `fps` frames per second. Width and height must be even.
     Status start(const VideoTool& tool, const std::string& path, int width, int height, int fps);
     // One frame, width * height * 4 bytes with rows from the top of the picture down. When
     // ffmpeg has stopped reading, the video is abandoned and the status carries ffmpeg's reason.
@@ -44,7 +49,9 @@ public:
     // removed) when ffmpeg exits with a non-zero status or by a signal; the message ends with
     // the first line ffmpeg wrote to its error output.
     Status finish();
-    // Stops an unfinished ffmpeg, waits for it and removes its partial file; nothing otherwise.
+    // Puts the finished video in place at the path given to start(), replacing a file there.
+    Status commit();
+    // Stops an unfinished ffmpeg, waits for it and removes the video that was not committed.
     void abandon();
 
     int framesWritten() const { return frames_; }
@@ -58,7 +65,7 @@ private:
     pid_t pid_ = -1;
     int input_ = -1;  // write end of ffmpeg's standard input
     int errors_ = -1; // ffmpeg's standard error, an unlinked temporary file
-    std::string path_;
+    std::unique_ptr<PendingFile> file_; // the video until it is committed
     std::size_t frameBytes_ = 0;
     int frames_ = 0;
 };

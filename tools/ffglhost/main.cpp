@@ -1,6 +1,9 @@
-// ffglhost: an FFGL 1.5 host. Parses the command line, runs the info, render, preview, validate or
-// sheet command, and turns its status into one message line and the exit status. A command's report
-// goes to standard output even when the command fails (validate reports its checks either way).
+// ffglhost: an FFGL 1.5 host. Parses the command line, then runs the info, render, preview, sheet
+// or validate command in a worker the host outlives (Supervisor.h): a plug-in that crashes, hangs
+// or exits in a call becomes one error line and exit status 1 (validate reports it on the check
+// it broke and goes on). The command's own status becomes one message line and the exit status.
+// A command's report goes to standard output even when the command fails (validate reports its
+// checks either way).
 #include "InfoCommand.h"
 #include "Options.h"
 #include "PreviewCommand.h"
@@ -8,7 +11,10 @@
 #include "SheetCommand.h"
 #include "SideBySideRender.h"
 #include "Status.h"
+#include "Supervisor.h"
 #include "ValidateCommand.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -20,13 +26,25 @@ ffglhost::Status runCommand(const ffglhost::Options& options, std::string& repor
     using namespace ffglhost;
     switch (options.command) {
     case Command::Info: return runInfo(options, report);
-    case Command::Validate: return runValidate(options, report);
     case Command::Preview: return runPreview(options, report);
     case Command::Render: return options.alsoPaths.empty() ? runRender(options, report) : runSideBySide(options, report);
     case Command::Sheet: return runSheet(options, report);
+    case Command::Validate:
     case Command::Help: break;
     }
     return Status();
+}
+
+// The worker's part of info, render and preview: the command, its report and its message.
+int runCommandJob(const ffglhost::Options& options, int reportFd)
+{
+    std::string report;
+    const ffglhost::Status s = runCommand(options, report);
+    std::fflush(stdout);
+    (void)ffglhost::writeText(reportFd, report);
+    if (!s.ok())
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+    return s.exitCode();
 }
 
 } // namespace
@@ -36,21 +54,32 @@ int main(int argc, char** argv)
     using namespace ffglhost;
     Options options;
     bool usageError = false;
-    Status s = parseOptions(argc, argv, options, usageError);
-    if (s.ok() && options.command == Command::Help) {
-        std::fputs(helpText(), stdout);
-        return kExitOk;
-    }
-    std::string report;
-    if (s.ok())
-        s = runCommand(options, report);
-    std::fputs(report.c_str(), stdout);
-    std::fflush(stdout);
+    const Status s = parseOptions(argc, argv, options, usageError);
     if (!s.ok()) {
         std::fprintf(stderr, "%s\n", s.message().c_str());
         if (usageError)
             std::fputs(usageText(), stderr);
         return s.exitCode();
     }
-    return kExitOk;
+    if (options.command == Command::Help) {
+        std::fputs(helpText(), stdout);
+        return kExitOk;
+    }
+
+    const std::unique_ptr<Supervisor> supervisor = makeSupervisor(options.inProcess);
+    if (options.command == Command::Validate)
+        return runValidate(options, *supervisor);
+
+    WorkerOptions wo;
+    wo.timeoutSeconds = options.timeoutSeconds;
+    const WorkerEnd end = supervisor->run([&options](int reportFd) { return runCommandJob(options, reportFd); }, wo);
+    if (end.kind == WorkerEnd::Kind::Interrupted)
+        endWithSignal(end.signal);
+    if (end.pluginFault()) {
+        // A progress bar the worker left on the terminal line is cleared first.
+        const char* clear = isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "";
+        std::fprintf(stderr, "%sffglhost: error: %s\n", clear, faultLine(end).c_str());
+        return kExitFailed;
+    }
+    return end.status;
 }

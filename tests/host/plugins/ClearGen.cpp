@@ -21,6 +21,15 @@
 //                          this switch exports under the same name, clearGenExportedRed(): a
 //                          host that lets loaded plug-ins bind to each other's symbols makes
 //                          the second variant clear to the first one's red
+//   CLEARGEN_NAME          the name code 0 announces (default ClearGen)
+//   CLEARGEN_BREAK_CODE    the function code whose call takes the host down, the way
+//   CLEARGEN_BREAK_BY      says: Break::NullWrite (SIGSEGV), Break::Abort (SIGABRT),
+//                          Break::RaiseFpe (SIGFPE), Break::BusError (a real SIGBUS: a read
+//                          past the end of a mapped empty file), Break::Hang (never returns),
+//                          Break::Exit (exit(3)), Break::StackOverflow (unbounded recursion)
+//                          or Break::WildPointer (answers the address 0x10 instead of its
+//                          record or text). It prints one line first.
+//   CLEARGEN_BREAK_FRAME   with code 17: the frame of an instance that breaks (default 1)
 // When the environment variable CLEARGEN_TRACE names a file, every call appends its function
 // code to it, one per line, so tests can check the order of the host's calls.
 //
@@ -31,6 +40,10 @@
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
+
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -52,12 +65,31 @@
 #ifndef CLEARGEN_BLUE_DEFAULT
 #define CLEARGEN_BLUE_DEFAULT 0.5f
 #endif
+#ifndef CLEARGEN_NAME
+#define CLEARGEN_NAME ClearGen
+#endif
+#ifndef CLEARGEN_BREAK_BY
+#define CLEARGEN_BREAK_BY Break::None
+#define CLEARGEN_BREAK_CODE 0
+#endif
+#ifndef CLEARGEN_BREAK_FRAME
+#define CLEARGEN_BREAK_FRAME 1
+#endif
+#define CLEARGEN_TEXT(x) #x
+#define CLEARGEN_STRING(x) CLEARGEN_TEXT(x)
 
 #ifdef CLEARGEN_EXPORTED_RED
 extern "C" __attribute__((visibility("default"))) float clearGenExportedRed() { return CLEARGEN_EXPORTED_RED; }
 #endif
 
 namespace {
+
+enum class Break { None, NullWrite, Abort, RaiseFpe, BusError, Hang, Exit, StackOverflow, WildPointer };
+constexpr Break kBreakBy = CLEARGEN_BREAK_BY;
+constexpr uint32_t kBreakCode = CLEARGEN_BREAK_CODE;
+constexpr int kBreakFrame = CLEARGEN_BREAK_FRAME;
+// Where a wild pointer points: the first page, never mapped.
+constexpr FFWord kWildAddress = 0x10;
 
 constexpr uint32_t kParamCount = 3;
 constexpr int kDisplayCapacity = 16;
@@ -66,7 +98,7 @@ constexpr int kDisplayCapacity = 16;
 const char kParamNames[kParamCount][FF_PARAM_NAME_SIZE] = {"Red", "Green", "Blue"};
 const float kParamDefaults[kParamCount] = {0.25f, 0.75f, CLEARGEN_BLUE_DEFAULT};
 
-const PluginInfoStructTag kInfo = {1, 500, {'C', 'L', 'R', 'G'}, "ClearGen", CLEARGEN_TYPE};
+const PluginInfoStructTag kInfo = {1, 500, {'C', 'L', 'R', 'G'}, CLEARGEN_STRING(CLEARGEN_NAME), CLEARGEN_TYPE};
 char kDescription[] = "Clears the host framebuffer to one colour";
 char kAbout[] = "ffglhost test generator";
 const PluginExtendedInfoStructTag kExtendedInfo = {1, 0, kDescription, kAbout, 0, nullptr};
@@ -91,6 +123,54 @@ float floatOf(FFWord w)
     float v = 0.f;
     std::memcpy(&v, &b, sizeof v);
     return v;
+}
+
+int* volatile g_nowhere = nullptr; // a null pointer the compiler cannot see through
+volatile int g_depth = 0;
+
+int recurse(int n)
+{
+    volatile char frame[512];
+    frame[0] = static_cast<char>(n);
+    g_depth = n;
+    if (n < 0) // never: only here so that the recursion has an end the compiler must keep
+        return frame[0];
+    return recurse(n + 1) + frame[0];
+}
+
+// Takes the process down the way kBreakBy says (every way but the wild pointer, which is an answer).
+void breakNow(uint32_t code)
+{
+    std::printf("%s breaks in code %u now\n", CLEARGEN_STRING(CLEARGEN_NAME), code);
+    std::fflush(stdout);
+    switch (kBreakBy) {
+    case Break::NullWrite: *g_nowhere = 1; break;
+    case Break::Abort: std::abort();
+    case Break::RaiseFpe: raise(SIGFPE); break;
+    case Break::BusError: {
+        // A page of an empty file: mapped, but nothing behind it.
+        std::FILE* f = std::tmpfile();
+        const long page = sysconf(_SC_PAGESIZE);
+        void* p = f != nullptr ? mmap(nullptr, static_cast<std::size_t>(page), PROT_READ, MAP_SHARED, fileno(f), 0)
+                               : MAP_FAILED;
+        if (p != MAP_FAILED)
+            g_depth = *static_cast<volatile char*>(p);
+        break;
+    }
+    case Break::Hang:
+        for (;;)
+            sleep(1);
+    case Break::Exit: std::exit(3);
+    case Break::StackOverflow: g_depth = recurse(0); break;
+    case Break::WildPointer:
+    case Break::None: break;
+    }
+}
+
+// Whether this call of `code` breaks; `frame` is the instance's frame for code 17.
+bool breaksAt(uint32_t code, int frame = kBreakFrame)
+{
+    return kBreakBy != Break::None && code == kBreakCode && frame == kBreakFrame;
 }
 
 void trace(uint32_t code)
@@ -121,6 +201,11 @@ FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
     ++in->frames;
     if (CLEARGEN_FAIL_FRAME > 0 && in->frames >= CLEARGEN_FAIL_FRAME)
         return FF_FAIL;
+    if (breaksAt(FF_PROCESSOPENGL, in->frames)) {
+        if (kBreakBy == Break::WildPointer)
+            return kWildAddress;
+        breakNow(FF_PROCESSOPENGL);
+    }
     // Draws into whatever the host bound (its HostFBO) and leaves the clear colour as found.
     GLfloat saved[4];
     glGetFloatv(GL_COLOR_CLEAR_VALUE, saved);
@@ -200,6 +285,11 @@ FFWord instanceCall(uint32_t code, FFWord input, Instance* in)
 extern "C" FFWord plugMain(uint32_t functionCode, FFWord inputValue, FFWord instanceID)
 {
     trace(functionCode);
+    if (functionCode != FF_PROCESSOPENGL && breaksAt(functionCode)) {
+        if (kBreakBy == Break::WildPointer)
+            return kWildAddress;
+        breakNow(functionCode);
+    }
     switch (functionCode) {
     case FF_GETINFO: return reinterpret_cast<FFWord>(&kInfo);
     case FF_INITIALISE:
