@@ -1,8 +1,10 @@
 # kx_add_ffgl_plugin(NAME SOURCES src...)
 #
-# Builds an FFGL plug-in as build/plugins/NAME.so from the given sources and the kxapi library.
-# The shared object exports exactly one symbol, plugMain; the framework inside it stays private so
-# that several plug-ins loaded into one host never bind to each other's copies.
+# Builds an FFGL plug-in as build/plugins/NAME.so (NAME.dll on Windows) from the given sources and
+# the kxapi library. The library exports exactly one symbol, plugMain; the framework inside it
+# stays private so that several plug-ins loaded into one host never bind to each other's copies.
+# A DLL gets its exports from a module-definition file (MinGW ignores symbol visibility) and
+# carries its C and C++ runtime support statically (see mingw-w64-x86_64.cmake).
 #
 # Every plug-in's name is appended to the global property KX_PLUGINS, so that tools which run
 # over all plug-ins (stress runs, fuzz targets) pick new ones up without being edited. In the
@@ -10,6 +12,7 @@
 # straight into its fuzz target.
 set(KX_PLUGIN_OUTPUT_DIR ${CMAKE_BINARY_DIR}/plugins)
 set(KX_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin-exports.map)
+set(KX_PLUGIN_DLL_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin-exports.def)
 
 function(kx_add_ffgl_plugin name)
   cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
@@ -22,15 +25,22 @@ function(kx_add_ffgl_plugin name)
   add_library(${name} MODULE ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kxapi)
   # The entry point lives in the static library; make sure it is pulled in and nothing else leaks.
-  target_link_options(${name} PRIVATE
-    -Wl,--undefined=plugMain
-    -Wl,--version-script=${KX_PLUGIN_EXPORTS}
-    -Wl,--no-undefined)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${KX_PLUGIN_DLL_EXPORTS})
+    target_link_options(${name} PRIVATE -Wl,--undefined=plugMain -Wl,--exclude-all-symbols)
+    set(suffix ".dll")
+  else()
+    target_link_options(${name} PRIVATE
+      -Wl,--undefined=plugMain
+      -Wl,--version-script=${KX_PLUGIN_EXPORTS}
+      -Wl,--no-undefined)
+    set_target_properties(${name} PROPERTIES LINK_DEPENDS ${KX_PLUGIN_EXPORTS})
+    set(suffix ".so")
+  endif()
   set_target_properties(${name} PROPERTIES
     PREFIX ""
-    SUFFIX ".so"
-    LIBRARY_OUTPUT_DIRECTORY ${KX_PLUGIN_OUTPUT_DIR}
-    LINK_DEPENDS ${KX_PLUGIN_EXPORTS})
+    SUFFIX ${suffix}
+    LIBRARY_OUTPUT_DIRECTORY ${KX_PLUGIN_OUTPUT_DIR})
   # Tests compile an effect's own sources into themselves to reach its classes; keep them findable.
   set(sources "")
   foreach(src ${ARG_SOURCES})
