@@ -27,7 +27,8 @@ function(kx_add_ffgl_plugin name)
   # The entry point lives in the static library; make sure it is pulled in and nothing else leaks.
   if(WIN32)
     target_sources(${name} PRIVATE ${KX_PLUGIN_DLL_EXPORTS})
-    target_link_options(${name} PRIVATE -Wl,--undefined=plugMain -Wl,--exclude-all-symbols)
+    # Stripped: the DLL is what users copy, and Windows debuggers cannot read MinGW's DWARF.
+    target_link_options(${name} PRIVATE -Wl,--undefined=plugMain -Wl,--exclude-all-symbols -s)
     set(suffix ".dll")
   else()
     target_link_options(${name} PRIVATE
