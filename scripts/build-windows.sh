@@ -20,13 +20,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-PACKAGES=(
-  cmake ninja-build dpkg-dev
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
-  googletest libtinyxml-dev
-  wine wine64 xvfb xauth
-)
-
 build_dir=build-win64
 do_build=1
 do_test=0
@@ -38,21 +31,8 @@ for arg in "$@"; do
   esac
 done
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-
-missing=()
-for p in "${PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "==> Installing missing Debian packages: ${missing[*]}"
-  $sudo apt-get update -qq
-  # Without recommends: wine would pull in the 32-bit wine32 (and i386 multiarch), not needed here.
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# The packages of the Linux build (TinyXML's version is taken from it) and of this one.
+bash scripts/setup.sh --windows --no-build
 
 [ "$do_build" -eq 1 ] || exit 0
 
