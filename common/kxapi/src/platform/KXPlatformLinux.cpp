@@ -63,7 +63,12 @@ void* lookupGLSymbol(const char* name)
 {
     if (name == nullptr || name[0] == '\0')
         return nullptr;
-    return dlsym(RTLD_DEFAULT, name);
+    if (void* address = dlsym(RTLD_DEFAULT, name))
+        return address;
+    // A host that loads this library privately (RTLD_LOCAL) keeps the GL library it links out of
+    // the global scope; look there directly. Opened on first need, never at load, never closed.
+    static void* const ownGL = dlopen("libGL.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    return ownGL != nullptr ? dlsym(ownGL, name) : nullptr;
 }
 
 void* currentGLContext()
