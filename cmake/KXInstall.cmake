@@ -34,6 +34,7 @@ install(TARGETS kxapi EXPORT KXTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDI
 # built once more from the same sources as a library of their own.
 set(KX_TESTING_SOURCES
   ${CMAKE_SOURCE_DIR}/tools/headless/HeadlessGL.cpp
+  ${CMAKE_SOURCE_DIR}/tools/headless/Framebuffer.cpp
   ${CMAKE_SOURCE_DIR}/tests/support/GLTestFixture.cpp)
 set(KX_TESTING_HEADERS
   ${CMAKE_SOURCE_DIR}/tools/headless/HeadlessGL.h

@@ -1,10 +1,12 @@
 # kx_add_ffgl_plugin(NAME SOURCES src... [TESTS test.cpp...])
 #
-# Builds an FFGL plug-in as <build>/plugins/NAME.so from the given sources and the KX framework
-# (KX::kxapi). The shared object exports exactly one symbol, plugMain; the framework inside it
-# stays private so that several plug-ins loaded into one host never bind to each other's copies.
-# The same file serves this source tree and the installed KX package (find_package(KX)), so an
-# effect built anywhere gets the same flags, visibility and version script.
+# Builds an FFGL plug-in as <build>/plugins/NAME.so (NAME.dll on Windows) from the given sources
+# and the KX framework (KX::kxapi). The library exports exactly one symbol, plugMain; the
+# framework inside it stays private so that several plug-ins loaded into one host never bind to
+# each other's copies. The same file serves this source tree and the installed KX package
+# (find_package(KX)), so an effect built anywhere gets the same flags, visibility and version
+# script. A DLL gets its exports from a module-definition file (MinGW ignores symbol visibility)
+# and carries its C and C++ runtime support statically (see mingw-w64-x86_64.cmake).
 #
 # TESTS are GoogleTest programs that compile the effect's own sources in and run them in a
 # headless GL context: in this tree they are built with the other GL tests (tests/), against the
@@ -20,6 +22,7 @@
 # straight into its fuzz target.
 set(KX_PLUGIN_OUTPUT_DIR ${CMAKE_BINARY_DIR}/plugins)
 set(KX_PLUGIN_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin-exports.map)
+set(KX_PLUGIN_DLL_EXPORTS ${CMAKE_CURRENT_LIST_DIR}/plugin-exports.def)
 if(NOT DEFINED KX_PLUGIN_INSTALL_DIR)
   set(KX_PLUGIN_INSTALL_DIR lib/ffgl)
 endif()
@@ -50,16 +53,26 @@ function(kx_add_ffgl_plugin name)
     target_compile_options(${name} PRIVATE ${KX_PLUGIN_COMPILE_OPTIONS})
   endif()
   # The entry point lives in the static library; make sure it is pulled in and nothing else leaks.
-  target_link_options(${name} PRIVATE
-    -Wl,--undefined=plugMain
-    -Wl,--version-script=${KX_PLUGIN_EXPORTS}
-    -Wl,--no-undefined)
+  if(WIN32)
+    target_sources(${name} PRIVATE ${KX_PLUGIN_DLL_EXPORTS})
+    # Stripped: the DLL is what users copy, and Windows debuggers cannot read MinGW's DWARF.
+    target_link_options(${name} PRIVATE -Wl,--undefined=plugMain -Wl,--exclude-all-symbols -s)
+    set(suffix ".dll")
+  else()
+    target_link_options(${name} PRIVATE
+      -Wl,--undefined=plugMain
+      -Wl,--version-script=${KX_PLUGIN_EXPORTS}
+      -Wl,--no-undefined)
+    set_target_properties(${name} PROPERTIES LINK_DEPENDS ${KX_PLUGIN_EXPORTS})
+    set(suffix ".so")
+  endif()
   set_target_properties(${name} PROPERTIES
     PREFIX ""
-    SUFFIX ".so"
-    LIBRARY_OUTPUT_DIRECTORY ${KX_PLUGIN_OUTPUT_DIR}
-    LINK_DEPENDS ${KX_PLUGIN_EXPORTS})
-  install(TARGETS ${name} LIBRARY DESTINATION ${KX_PLUGIN_INSTALL_DIR} COMPONENT ${KX_PLUGIN_INSTALL_COMPONENT})
+    SUFFIX ${suffix}
+    LIBRARY_OUTPUT_DIRECTORY ${KX_PLUGIN_OUTPUT_DIR})
+  if(NOT WIN32)
+    install(TARGETS ${name} LIBRARY DESTINATION ${KX_PLUGIN_INSTALL_DIR} COMPONENT ${KX_PLUGIN_INSTALL_COMPONENT})
+  endif()
   # Tests compile an effect's own sources into themselves to reach its classes; keep them findable.
   set(sources "")
   foreach(src ${ARG_SOURCES})

@@ -10,6 +10,7 @@
 #   scripts/setup.sh --no-build      install packages only
 #   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
 #   scripts/setup.sh --packaging     also what scripts/package.sh needs (dpkg-shlibdeps, file)
+#   scripts/setup.sh --windows       also the cross compiler, Wine and Xvfb (scripts/build-windows.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,12 @@ FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 PROFILING_PACKAGES=(valgrind apitrace python3)
 # Only for scripts/package.sh: CPack finds the packages' shared-library dependencies with them.
 PACKAGING_PACKAGES=(dpkg-dev file)
+# The Windows build: MinGW-w64 (POSIX threads), dpkg-source for Debian's source packages,
+# googletest's sources, and Wine (wine64 only: no i386 multiarch) under Xvfb for its tests.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev libz-mingw-w64-dev
+  dpkg-dev googletest wine wine64 xvfb xauth
+)
 
 build_dir=build
 cmake_args=()
@@ -44,6 +51,7 @@ for arg in "$@"; do
     --no-build) do_build=0 ;;
     --profiling) PACKAGES+=("${PROFILING_PACKAGES[@]}") ;;
     --packaging) PACKAGES+=("${PACKAGING_PACKAGES[@]}") ;;
+    --windows) PACKAGES+=("${WINDOWS_PACKAGES[@]}") ;;
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done

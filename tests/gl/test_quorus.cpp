@@ -11,8 +11,13 @@
 #include "KXPerlin.h"
 
 #include <GL/gl.h>
-#include <dlfcn.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
 
 #include <cmath>
 #include <cstdio>
@@ -69,6 +74,15 @@ PlugMain loadPlugMain(std::string& error)
         const char* path = pluginPath();
         if (path == nullptr) {
             loadError = "plug-in path unknown (QUORUS_PLUGIN_PATH)";
+#if defined(_WIN32)
+        } else if (HMODULE lib = LoadLibraryA(path)) {
+            entry = reinterpret_cast<PlugMain>(reinterpret_cast<void*>(GetProcAddress(lib, "plugMain")));
+            if (entry == nullptr)
+                loadError = std::string("no plugMain in ") + path;
+        } else {
+            loadError = std::string("LoadLibrary failed with Windows error ") + std::to_string(GetLastError());
+        }
+#else
         } else if (void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
             entry = reinterpret_cast<PlugMain>(dlsym(lib, "plugMain"));
             if (entry == nullptr)
@@ -76,6 +90,7 @@ PlugMain loadPlugMain(std::string& error)
         } else {
             loadError = dlerror();
         }
+#endif
     }
     error = loadError;
     return entry;
@@ -330,6 +345,8 @@ TEST_F(Quorus, InstancesAreIndependent)
     EXPECT_FLOAT_EQ(b.get(kParticles), 0.375f); // still 150
 }
 
+// The Windows build checks its DLLs' export tables on the build machine (tests/windows).
+#if !defined(_WIN32)
 TEST(QuorusLibrary, ExportsOnlyPlugMain)
 {
     const char* path = pluginPath();
@@ -352,6 +369,7 @@ TEST(QuorusLibrary, ExportsOnlyPlugMain)
     ASSERT_EQ(status, 0) << output;
     EXPECT_EQ(symbols, std::set<std::string>{"plugMain"}) << output;
 }
+#endif
 
 // Pictures -----------------------------------------------------------------------------------
 

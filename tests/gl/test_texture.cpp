@@ -7,6 +7,7 @@
 #include "KXTexture.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -2,6 +2,7 @@
 #include "GLTestFixture.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <memory>
 #include <string>

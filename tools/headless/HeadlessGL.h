@@ -2,8 +2,15 @@
 // the framebuffer a video host hands to a plug-in. The headless FFGL host and the GL tests run
 // the framework on top of these two classes.
 //
-// HeadlessGL owns one EGL context (compatibility profile, GL 2.1 or later) on one EGL display.
-// The platform is chosen in this order, the first that yields a working context winning:
+// HeadlessGL owns one context (compatibility profile, GL 2.1 or later).
+//
+// Windows (HeadlessWGL.cpp): a WGL context on a hidden window of this process, never shown;
+// platformName() is "wgl". It needs a desktop (under Wine: an X display). displayAvailable()
+// tells whether a window can be made at all. Entry points beyond GL 1.1 that the host side calls
+// are defined by HostGLFunctionsWin.cpp.
+//
+// Everywhere else (HeadlessGL.cpp): an EGL context on one EGL display. The platform is chosen in
+// this order, the first that yields a working context winning:
 //   "device"      EGL_EXT_platform_device: one EGL device per GPU (NVIDIA's driver; Mesa lists
 //                 its software rasteriser here too). Hardware devices are tried before software.
 //   "surfaceless" EGL_MESA_platform_surfaceless: Mesa without any window system (llvmpipe).
@@ -25,13 +32,14 @@ namespace kxhost {
 
 class HeadlessGL {
 public:
-    // A new context, current on the calling thread, or null with `error` naming the EGL or GL
-    // call that failed (with the EGL error code as text) on every platform tried. The caller
-    // owns the result.
+    // A new context, current on the calling thread, or null with `error` naming the EGL, WGL or
+    // GL call that failed (with the error code as text) on every platform tried. The caller owns
+    // the result.
     static std::unique_ptr<HeadlessGL> create(std::string& error);
 
-    // Whether any EGL display can be initialised at all (on any of the platforms above). Tests
-    // use it to tell "this machine has no EGL" from "context creation is broken".
+    // Whether any EGL display can be initialised at all (on any of the platforms above; on
+    // Windows: whether a window can be made). Tests use it to tell "this machine has no display"
+    // from "context creation is broken".
     static bool displayAvailable();
 
     // Destroys the context (releasing it first if current) and its pbuffer. The EGL display is
@@ -41,21 +49,23 @@ public:
     HeadlessGL(const HeadlessGL&) = delete;
     HeadlessGL& operator=(const HeadlessGL&) = delete;
 
-    // "device", "surfaceless" or "default"; a static string.
-    const char* platformName() const;
+    // "device", "surfaceless", "default" or "wgl"; a static string.
+    const char* platformName() const { return platform_; }
     // GL_RENDERER and GL_VERSION as the context reported them at creation.
-    std::string renderer() const;
-    std::string version() const;
-    // Makes this context current on the calling thread; false when EGL refuses.
+    std::string renderer() const { return renderer_; }
+    std::string version() const { return version_; }
+    // Makes this context current on the calling thread; false when EGL (WGL) refuses.
     bool makeCurrent();
 
 private:
     HeadlessGL() = default;
 
-    // EGL handles kept as void* so that this header does not pull in the EGL headers.
+    // Handles kept as void* so that this header does not pull in the EGL or Windows headers.
+    // EGL: display, context, and a 1x1 pbuffer (null when current without a surface).
+    // WGL: the window's device context, the GL context, and the hidden window.
     void* display_ = nullptr;
     void* context_ = nullptr;
-    void* surface_ = nullptr; // 1x1 pbuffer, or null when current without a surface
+    void* surface_ = nullptr;
     const char* platform_ = "";
     std::string renderer_;
     std::string version_;

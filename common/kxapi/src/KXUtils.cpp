@@ -2,9 +2,9 @@
 #include "KXUtils.h"
 
 #include "KX.h"
+#include "KXPlatform.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -356,9 +356,9 @@ bool getFilesInFolder(std::vector<std::string>& files, const char* folder)
         } else
 #endif
         {
-            // Some file systems do not fill in the entry type; ask without following links.
-            struct stat info {};
-            regular = lstat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+            // Some file systems (and Windows) do not fill in the entry type; ask without
+            // following links.
+            regular = KXPlatform::isRegularFile(full.c_str());
         }
         if (!regular || std::strcmp(entry->d_name, ".DS_Store") == 0)
             continue;

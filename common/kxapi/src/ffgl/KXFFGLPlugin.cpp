@@ -10,6 +10,7 @@
 #include "KXTime.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <climits>
 #include <cmath>

@@ -2,6 +2,7 @@
 #include "KXGL.h"
 
 #include "KX.h"
+#include "KXGLEntryPoints.h"
 #include "KXPlatform.h"
 
 #include <GL/gl.h>
@@ -23,18 +24,22 @@ int nonPowerOfTwoOverride = -1;
 // glGetString(GL_EXTENSIONS) answers in compatibility contexts (which is what hosts give a
 // plug-in); in a core-profile context it returns null and raises GL_INVALID_ENUM, and the list
 // is then put together from glGetStringi, after taking that one error flag so that it is not
-// blamed on the caller's next GL call. With no current context the list is empty.
+// blamed on the caller's next GL call. With no current context (or no glGetStringi) the list is
+// empty.
 std::string readExtensionList()
 {
     const char* list = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (list != nullptr)
         return list;
     glGetError();
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (!gl.has(KXGLFeature::IndexedStrings))
+        return std::string();
     std::string joined;
     GLint count = 0;
     glGetIntegerv(GL_NUM_EXTENSIONS, &count);
     for (GLint i = 0; i < count; ++i) {
-        const char* name = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
+        const char* name = reinterpret_cast<const char*>(gl.getStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (name == nullptr)
             continue;
         if (!joined.empty())
@@ -98,18 +103,14 @@ bool kxGetGLError()
     return true;
 }
 
-void* kxGLEntryPoint(const char* extName, void* coreEntry)
-{
-    void* found = extName != nullptr ? KXPlatform::lookupGLSymbol(extName) : nullptr;
-    return found != nullptr ? found : coreEntry;
-}
-
 bool kxCheckFramebufferStatus()
 {
-    using CheckStatusFn = GLenum(APIENTRYP)(GLenum);
-    auto checkStatus = reinterpret_cast<CheckStatusFn>(
-        kxGLEntryPoint("glCheckFramebufferStatusEXT", reinterpret_cast<void*>(&glCheckFramebufferStatus)));
-    const GLenum status = checkStatus(GL_FRAMEBUFFER_EXT);
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (!gl.has(KXGLFeature::FramebufferObjects)) {
+        KX::debugPrint("Framebuffer objects unavailable!");
+        return false;
+    }
+    const GLenum status = gl.checkFramebufferStatus(GL_FRAMEBUFFER_EXT);
     switch (status) {
     case GL_FRAMEBUFFER_COMPLETE_EXT:
         return true;
@@ -134,18 +135,23 @@ bool kxCheckFramebufferStatus()
 
 unsigned int kxCreateVBO(const void* data, int size, unsigned int target, unsigned int usage)
 {
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (!gl.has(KXGLFeature::BufferObjects)) {
+        KX::debugPrint("VBO creation error: no buffer objects\n");
+        return 0;
+    }
     GLuint id = 0;
-    glGenBuffers(1, &id);
-    glBindBuffer(target, id);
-    glBufferData(target, size, data, usage);
+    gl.genBuffers(1, &id);
+    gl.bindBuffer(target, id);
+    gl.bufferData(target, size, data, usage);
     // Stays -1 when the query fails (for example on an invalid target), which no size matches.
     GLint actual = -1;
-    glGetBufferParameteriv(target, GL_BUFFER_SIZE, &actual);
+    gl.getBufferParameteriv(target, GL_BUFFER_SIZE, &actual);
     if (size < 0 || actual != size) {
-        glDeleteBuffers(1, &id);
+        gl.deleteBuffers(1, &id);
         id = 0;
         KX::debugPrint("VBO creation error: data size mismatch\n");
     }
-    glBindBuffer(target, 0);
+    gl.bindBuffer(target, 0);
     return id;
 }

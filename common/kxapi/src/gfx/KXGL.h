@@ -37,18 +37,13 @@ bool kxGetGLError();
 
 // Checks the framebuffer bound to GL_FRAMEBUFFER_EXT now. Complete: true, nothing printed.
 // Otherwise prints the failing status (no line break) and returns false; an unknown status also
-// takes the platform's debugger break.
+// takes the platform's debugger break. Without framebuffer objects (see KXGLEntryPoints.h) prints
+// "Framebuffer objects unavailable!" and returns false.
 bool kxCheckFramebufferStatus();
 
 // A new buffer object bound to `target`, filled with `size` bytes from `data` (null: undefined
 // content) with `usage`, then unbound from `target`. Returns the buffer name, owned by the caller
 // (glDeleteBuffers), or 0 when GL did not allocate exactly `size` bytes (then nothing is kept and
-// "VBO creation error: data size mismatch\n" is printed).
+// "VBO creation error: data size mismatch\n" is printed) or the context has no buffer objects
+// ("VBO creation error: no buffer objects\n").
 unsigned int kxCreateVBO(const void* data, int size, unsigned int target, unsigned int usage);
-
-// Address of the GL extension entry point `extName` (for example "glGenerateMipmapEXT") when the
-// process can find it by name, else `coreEntry`, the linked core function with the same meaning
-// (for example glGenerateMipmap). The EXT names are not exported by every GL library (GLVND's
-// libOpenGL has core names only), so callers of EXT entry points go through this. Looked up on
-// every call; nothing is cached. [gl-context current]
-void* kxGLEntryPoint(const char* extName, void* coreEntry);

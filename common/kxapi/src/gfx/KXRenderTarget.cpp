@@ -4,6 +4,7 @@
 
 #include "KX.h"
 #include "KXGL.h"
+#include "KXGLEntryPoints.h"
 #include "KXGfxUtils.h"
 #include "KXPlatform.h"
 #include "KXUtils.h"
@@ -37,41 +38,68 @@ GLenum colorAttachmentIds[RenderTarget::kMaxColorBuffers] = {};
 const GLenum glFmts[DepthStencilBuffer::kNumFormats] = {
     GL_DEPTH_COMPONENT16, GL_DEPTH_COMPONENT24, GL_DEPTH24_STENCIL8_EXT, GL_DEPTH_COMPONENT32};
 
-// The EXT framebuffer-object entry points, with the core functions as fall-back where the GL
-// library exports core names only.
-template <typename Fn>
-Fn entry(const char* extName, Fn core)
+// The framebuffer-object entry points (see KXGLEntryPoints.h), or null where the context has
+// none. Every creation checks renderTargetsPossible() first; without framebuffer objects there is
+// nothing to bind, attach or delete, and the calls below do nothing.
+const KXGLEntryPoints* fboEntryPoints()
 {
-    return reinterpret_cast<Fn>(kxGLEntryPoint(extName, reinterpret_cast<void*>(core)));
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    return gl.has(KXGLFeature::FramebufferObjects) ? &gl : nullptr;
 }
 
-void genFramebuffers(GLsizei n, GLuint* ids) { entry("glGenFramebuffersEXT", &glGenFramebuffers)(n, ids); }
+void genFramebuffers(GLsizei n, GLuint* ids)
+{
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->genFramebuffers(n, ids);
+}
 void deleteFramebuffers(GLsizei n, const GLuint* ids)
 {
-    entry("glDeleteFramebuffersEXT", &glDeleteFramebuffers)(n, ids);
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->deleteFramebuffers(n, ids);
 }
-void bindFramebuffer(GLuint id) { entry("glBindFramebufferEXT", &glBindFramebuffer)(GL_FRAMEBUFFER_EXT, id); }
+void bindFramebuffer(GLuint id)
+{
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->bindFramebuffer(GL_FRAMEBUFFER_EXT, id);
+}
 void framebufferTexture2D(GLenum attachment, GLenum texTarget, GLuint tex)
 {
-    entry("glFramebufferTexture2DEXT", &glFramebufferTexture2D)(GL_FRAMEBUFFER_EXT, attachment, texTarget, tex, 0);
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->framebufferTexture2D(GL_FRAMEBUFFER_EXT, attachment, texTarget, tex, 0);
 }
 void framebufferRenderbuffer(GLuint rb)
 {
-    entry("glFramebufferRenderbufferEXT", &glFramebufferRenderbuffer)(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT,
-                                                                      GL_RENDERBUFFER_EXT, rb);
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->framebufferRenderbuffer(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, rb);
 }
-void genRenderbuffers(GLsizei n, GLuint* ids) { entry("glGenRenderbuffersEXT", &glGenRenderbuffers)(n, ids); }
+void genRenderbuffers(GLsizei n, GLuint* ids)
+{
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->genRenderbuffers(n, ids);
+}
 void deleteRenderbuffers(GLsizei n, const GLuint* ids)
 {
-    entry("glDeleteRenderbuffersEXT", &glDeleteRenderbuffers)(n, ids);
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->deleteRenderbuffers(n, ids);
 }
 void bindRenderbuffer(GLuint id)
 {
-    entry("glBindRenderbufferEXT", &glBindRenderbuffer)(GL_RENDERBUFFER_EXT, id);
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->bindRenderbuffer(GL_RENDERBUFFER_EXT, id);
 }
 void renderbufferStorage(GLenum internalFormat, GLsizei w, GLsizei h)
 {
-    entry("glRenderbufferStorageEXT", &glRenderbufferStorage)(GL_RENDERBUFFER_EXT, internalFormat, w, h);
+    if (const KXGLEntryPoints* gl = fboEntryPoints())
+        gl->renderbufferStorage(GL_RENDERBUFFER_EXT, internalFormat, w, h);
+}
+
+// Whether render targets can be made here; prints why not when they cannot.
+bool renderTargetsPossible(const char* what)
+{
+    if (fboEntryPoints() != nullptr)
+        return true;
+    KX::debugPrint("%s: no framebuffer objects in this GL context\n", what);
+    return false;
 }
 
 void bindFBO()
@@ -143,6 +171,8 @@ ColorBuffer::~ColorBuffer() { release(); }
 bool ColorBuffer::create2D(int width, int height, Texture::FORMAT format, int mipmapMode)
 {
     release();
+    if (!renderTargetsPossible("KXRenderTarget::create2D"))
+        return false;
     initFBO();
     if (kxGetGLError()) {
         // No texture means release() would not drop this reference; drop it here.
@@ -186,7 +216,7 @@ DepthStencilBuffer::~DepthStencilBuffer() { release(); }
 bool DepthStencilBuffer::create(int width, int height, FORMAT format)
 {
     release();
-    if (format < 0 || format >= kNumFormats)
+    if (format < 0 || format >= kNumFormats || !renderTargetsPossible("DepthStencilBuffer::create"))
         return false;
     genRenderbuffers(1, &id);
     bindRenderbuffer(id);
@@ -329,7 +359,8 @@ void RenderTarget::flip()
 
 bool RenderTarget::bind()
 {
-    if (!isValid())
+    // More than one colour attachment needs glDrawBuffers.
+    if (!isValid() || (numColorBuffers > 1 && !kxGLEntryPoints().has(KXGLFeature::DrawBuffers)))
         return false;
     bindFBO();
     kxGetGLError();
@@ -361,7 +392,7 @@ bool RenderTarget::bind()
         if (numColorBuffers < 2)
             glDrawBuffer(GL_COLOR_ATTACHMENT0_EXT);
         else
-            glDrawBuffers(numColorBuffers, colorAttachmentIds);
+            kxGLEntryPoints().drawBuffers(numColorBuffers, colorAttachmentIds);
         glReadBuffer(GL_COLOR_ATTACHMENT0_EXT);
     }
     curNumColorBuffers = numColorBuffers;

@@ -3,6 +3,7 @@
 
 #include "KX.h"
 #include "KXGL.h"
+#include "KXGLEntryPoints.h"
 #include "KXPlatform.h"
 #include "KXUtils.h"
 
@@ -147,6 +148,17 @@ void printGLErrorMarker()
         KX::debugPrint("glerror\n");
 }
 
+// Makes `unit` the active texture unit. Without multitexturing unit 0 is the only one (and always
+// active): false for any other.
+bool selectTextureUnit(int unit)
+{
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (!gl.has(KXGLFeature::Multitexture))
+        return unit == 0;
+    gl.activeTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    return true;
+}
+
 } // namespace
 
 Texture::FILTER Texture::defaultFilter = Texture::LINEAR;
@@ -248,6 +260,11 @@ bool Texture::padToHardwareSize(const void* data, std::unique_ptr<unsigned char[
 
 bool Texture::uploadLevels(const void* pixels, bool compressed)
 {
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (compressed && !gl.has(KXGLFeature::CompressedTextures)) {
+        KX::debugPrint("Texture: no compressed textures in this GL context\n");
+        return false;
+    }
     if (compressed) {
         const int blockBytes = internalFormat == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT ? 16 : 8;
         // S3TC stores 4 x 4 blocks; a side below 4 (a 1- or 2-texel power of two) still takes one
@@ -258,23 +275,22 @@ bool Texture::uploadLevels(const void* pixels, bool compressed)
     }
     auto uploadLevel0 = [&]() {
         if (compressed)
-            glCompressedTexImage2D(GL_TEXTURE_2D, 0, internalFormat, hwWidth, hwHeight, 0, compressedSize, pixels);
+            gl.compressedTexImage2D(GL_TEXTURE_2D, 0, internalFormat, hwWidth, hwHeight, 0, compressedSize, pixels);
         else
             glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), hwWidth, hwHeight, 0, pixelFormat,
                          pixelType, pixels);
     };
     if (mipmapMode == 1) {
         uploadLevel0();
-    } else if (mipmapMode == 0 && kxGLExtension("GL_SGIS_generate_mipmap")) {
+    } else if (mipmapMode == 0 && kxGLExtension("GL_SGIS_generate_mipmap") &&
+               gl.has(KXGLFeature::MipmapGeneration)) {
         uploadLevel0();
         if (kxGetGLError())
             return false;
-        using GenerateMipmapFn = void(APIENTRYP)(GLenum);
-        auto generateMipmap = reinterpret_cast<GenerateMipmapFn>(
-            kxGLEntryPoint("glGenerateMipmapEXT", reinterpret_cast<void*>(&glGenerateMipmap)));
-        generateMipmap(GL_TEXTURE_2D);
+        gl.generateMipmap(GL_TEXTURE_2D);
     } else {
-        // GLU's component count: 4 for mode 0, the mode itself otherwise.
+        // GLU builds the levels where GL cannot generate them. GLU's component count: 4 for mode
+        // 0, the mode itself otherwise.
         const GLint components = mipmapMode == 0 ? 4 : mipmapMode;
         gluBuild2DMipmaps(GL_TEXTURE_2D, components, hwWidth, hwHeight, pixelFormat, pixelType, pixels);
     }
@@ -471,8 +487,11 @@ void Texture::initTexturing()
 {
     textureCount += 1;
     if (currentSamplers == nullptr) {
-        GLint units = 0;
-        glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+        // Without multitexturing there is one unit, and asking GL for the count would only leave
+        // an error behind for the next check to blame on the caller.
+        GLint units = 1;
+        if (kxGLEntryPoints().has(KXGLFeature::Multitexture))
+            glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
         maxTextureUnits = units > 0 ? units : 0;
         currentSamplers = std::make_unique<Texture*[]>(static_cast<std::size_t>(maxTextureUnits));
     }
@@ -493,13 +512,13 @@ void Texture::resetAllSamplers()
             Texture* t = currentSamplers[i];
             if (t == nullptr)
                 continue;
-            glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
+            selectTextureUnit(i);
             glBindTexture(t->target, 0);
             glDisable(t->target);
             currentSamplers[i] = nullptr;
         }
     }
-    glActiveTexture(GL_TEXTURE0);
+    selectTextureUnit(0);
 }
 
 int Texture::getTextureCount() { return textureCount; }
@@ -519,7 +538,10 @@ void Texture::bind(int unit)
         KXPlatform::debuggerBreak("Texture::bind: negative texture unit");
         return;
     }
-    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    if (!selectTextureUnit(unit)) {
+        KXPlatform::debuggerBreak("Texture::bind: texture units beyond 0 need multitexturing");
+        return;
+    }
     glEnable(target);
     glBindTexture(target, id);
     // Units beyond the fixed-function count are legal in GL but have no table entry.
@@ -532,7 +554,7 @@ void Texture::bind(int unit)
 void Texture::unbind()
 {
     if (isBound()) {
-        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(boundUnit));
+        selectTextureUnit(boundUnit);
         glDisable(target);
         glBindTexture(target, 0);
         if (currentSamplers != nullptr && boundUnit >= 0 && boundUnit < maxTextureUnits)
@@ -540,7 +562,7 @@ void Texture::unbind()
     }
     boundUnit = -1;
     printGLErrorMarker();
-    glActiveTexture(GL_TEXTURE0);
+    selectTextureUnit(0);
 }
 
 // --- Sampling parameters ---
@@ -624,7 +646,10 @@ GLint unpackTightly()
 // in the order (left, top), (left, bottom), (right, bottom), (right, top).
 void drawFan(const GLfloat* vertices, int dims, const GLfloat* texCoords)
 {
-    glClientActiveTexture(GL_TEXTURE0);
+    // Without multitexturing client unit 0 is the only one.
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (gl.has(KXGLFeature::Multitexture))
+        gl.clientActiveTexture(GL_TEXTURE0);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -656,10 +681,15 @@ bool Texture::update(void* data, int width, int height)
 
 bool Texture::update(void* data, int x, int y, int width, int height)
 {
+    const KXGLEntryPoints& gl = kxGLEntryPoints();
+    if (isCompressed() && !gl.has(KXGLFeature::CompressedTextures)) {
+        KX::debugPrint("Texture: no compressed textures in this GL context\n");
+        return false;
+    }
     bind(0);
     const GLint alignment = unpackTightly();
     if (isCompressed())
-        glCompressedTexSubImage2D(target, 0, x, y, width, height, internalFormat, compressedSize, data);
+        gl.compressedTexSubImage2D(target, 0, x, y, width, height, internalFormat, compressedSize, data);
     else
         glTexSubImage2D(target, 0, x, y, width, height, pixelFormat, pixelType, data);
     if (kxGetGLError())

@@ -1,10 +1,12 @@
-// Linux implementation of the platform layer (see KXPlatform.h).
+// Linux implementation of the platform layer (see KXPlatform.h); also serves other POSIX
+// systems except macOS.
 #include "KXPlatform.h"
 
-#if !defined(__APPLE__)
+#if !defined(__APPLE__) && !defined(_WIN32)
 
 #include <dlfcn.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include <cstdio>
@@ -61,7 +63,24 @@ void* lookupGLSymbol(const char* name)
 {
     if (name == nullptr || name[0] == '\0')
         return nullptr;
-    return dlsym(RTLD_DEFAULT, name);
+    if (void* address = dlsym(RTLD_DEFAULT, name))
+        return address;
+    // A host that loads this library privately (RTLD_LOCAL) keeps the GL library it links out of
+    // the global scope; look there directly. Opened on first need, never at load, never closed.
+    static void* const ownGL = dlopen("libGL.so.1", RTLD_LAZY | RTLD_NOLOAD);
+    return ownGL != nullptr ? dlsym(ownGL, name) : nullptr;
+}
+
+void* currentGLContext()
+{
+    // The GL library's exports dispatch to whichever context is current: one set of addresses.
+    return nullptr;
+}
+
+bool isRegularFile(const char* path)
+{
+    struct stat info {};
+    return path != nullptr && lstat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 } // namespace KXPlatform

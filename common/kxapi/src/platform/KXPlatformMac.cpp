@@ -7,6 +7,7 @@
 #include <CoreFoundation/CoreFoundation.h>
 #include <CoreServices/CoreServices.h>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/sysctl.h>
 #include <unistd.h>
 
@@ -53,6 +54,18 @@ void* lookupGLSymbol(const char* name)
     if (name == nullptr || name[0] == '\0')
         return nullptr;
     return dlsym(RTLD_DEFAULT, name);
+}
+
+void* currentGLContext()
+{
+    // OpenGL.framework's exports dispatch to whichever context is current: one set of addresses.
+    return nullptr;
+}
+
+bool isRegularFile(const char* path)
+{
+    struct stat info {};
+    return path != nullptr && lstat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 } // namespace KXPlatform
