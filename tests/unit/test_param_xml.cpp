@@ -1,5 +1,6 @@
 // Saving and restoring parameter values as TinyXML trees, through TinyXML's printer and parser.
 #include "KXParam.h"
+#include "TinyXmlInput.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
@@ -30,8 +31,7 @@ std::string print(const TiXmlNode& node)
 TiXmlElement* roundTrip(TiXmlElement* e, TiXmlDocument& doc)
 {
     std::unique_ptr<TiXmlElement> owned(e);
-    doc.Parse(print(*owned).c_str());
-    EXPECT_FALSE(doc.Error()) << doc.ErrorDesc();
+    EXPECT_TRUE(KX::parseXml(doc, print(*owned))) << doc.ErrorDesc();
     return doc.RootElement();
 }
 
@@ -170,20 +170,19 @@ TEST(ParamXml, RefusedAndMalformedElements)
     list.addListener(&counter);
 
     TiXmlDocument doc;
-    doc.Parse("<Params>"
-              "<var type=\"UNKNOWN\" name=\"f\">1</var>"
-              "<var type=\"float\" name=\"f\">1</var>"
-              "<var name=\"f\">1</var>"
-              "<var type=\"INT\" name=\"f\">3</var>"
-              "<var type=\"FLOAT\">0.9</var>"
-              "<var type=\"DOUBLE\"/>"
-              "<var type=\"FLOAT\" name=\"missing\">1</var>"
-              "<var type=\"FLOAT\" name=\"f\"/>"
-              "<var type=\"INT\" name=\"n\"/>"
-              "<var type=\"BOOL\" name=\"b\"></var>"
-              "<other type=\"INT\" name=\"n\">12abc</other>"
-              "</Params>");
-    ASSERT_FALSE(doc.Error());
+    ASSERT_TRUE(KX::parseXml(doc, "<Params>"
+                                  "<var type=\"UNKNOWN\" name=\"f\">1</var>"
+                                  "<var type=\"float\" name=\"f\">1</var>"
+                                  "<var name=\"f\">1</var>"
+                                  "<var type=\"INT\" name=\"f\">3</var>"
+                                  "<var type=\"FLOAT\">0.9</var>"
+                                  "<var type=\"DOUBLE\"/>"
+                                  "<var type=\"FLOAT\" name=\"missing\">1</var>"
+                                  "<var type=\"FLOAT\" name=\"f\"/>"
+                                  "<var type=\"INT\" name=\"n\"/>"
+                                  "<var type=\"BOOL\" name=\"b\"></var>"
+                                  "<other type=\"INT\" name=\"n\">12abc</other>"
+                                  "</Params>"));
     EXPECT_TRUE(list.readXML(doc.RootElement()));
     EXPECT_EQ(f, 0.5f);
     EXPECT_TRUE(b);
