@@ -1,5 +1,7 @@
 // Hands text to TinyXML's parser. Everything of ours that parses XML text (loaders, tools, tests,
-// fuzz targets) goes through TinyXmlInput or parseXml, never through TiXmlDocument::Parse directly.
+// fuzz targets) goes through TinyXmlInput or parseXml, never through TiXmlDocument::Parse or
+// LoadFile directly (LoadFile parses its copy of the file with a bare terminator). A loader reads
+// the file itself and hands the bytes to parseXml.
 //
 // Why: TinyXML 2.6.2 reads past the end of the text it parses. In a UTF-8 document (one that
 // starts with a byte-order mark or an XML declaration naming UTF-8 or no encoding),
