@@ -27,8 +27,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 
 gate_seed=${FUZZ_GATE_SEED:-1}
-gate_runs_plugmain=${FUZZ_GATE_RUNS_PLUGMAIN:-6000}
-gate_runs_param_xml=${FUZZ_GATE_RUNS_PARAM_XML:-600000}
+gate_runs_plugmain=${FUZZ_GATE_RUNS_PLUGMAIN:-8000}
+gate_runs_param_xml=${FUZZ_GATE_RUNS_PARAM_XML:-800000}
 
 mode=campaign
 case "${1:-}" in
