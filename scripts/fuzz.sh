@@ -123,13 +123,14 @@ run_target() {
         "${kept[@]}" >"$work/$t.log" 2>&1 || return 1
       echo "regressions replayed: ${#kept[@]}" >>"$work/$t.log"
     fi
+    # Nothing may steer the inputs but the seed and the coverage:
     # -reload=0: libFuzzer would otherwise read its output folder again every second and run what
-    # it finds there that is no longer in its corpus (inputs it has since reduced), at moments
-    # that depend on the machine's speed.
-    limit=(-runs="$(gate_runs_of "$t")" -seed="$gate_seed" -reload=0)
-    # The GL driver's threads compare strings of their own while a plug-in target runs, and
-    # libFuzzer would take those into its mutations in whatever order the threads ran.
-    case "$t" in fuzz_plugmain_*) limit+=(-use_cmp=0) ;; esac
+    #   it finds there that is no longer in its corpus (inputs it has since reduced), at moments
+    #   that depend on the machine's speed;
+    # -use_cmp=0: compared values feed the mutations, among them addresses (which move with the
+    #   lengths of the folder names the run is given) and the GL driver threads' own comparisons
+    #   (in whatever order the threads ran).
+    limit=(-runs="$(gate_runs_of "$t")" -seed="$gate_seed" -reload=0 -use_cmp=0)
   else
     limit=(-max_total_time="$seconds")
   fi
