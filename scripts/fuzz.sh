@@ -119,8 +119,9 @@ run_target() {
       mapfile -t kept < <(find "fuzz/regressions/$corpus" -type f | sort)
     fi
     if [ ${#kept[@]} -gt 0 ]; then
-      "${fixed_layout[@]}" "build-fuzz/$t" -close_fd_mask=1 -timeout=30 -rss_limit_mb=4096 "${extra[@]}" \
-        "${kept[@]}" >"$work/$t.log" 2>&1 || return 1
+      "${fixed_layout[@]}" "build-fuzz/$t" -close_fd_mask=1 -timeout=30 -rss_limit_mb=4096 \
+        "${extra[@]}" -artifact_prefix="$root/fuzz-findings/$t-" "${kept[@]}" \
+        >"$work/$t.log" 2>&1 || return 1
       echo "regressions replayed: ${#kept[@]}" >>"$work/$t.log"
     fi
     # Nothing may steer the inputs but the seed and the coverage:
@@ -136,8 +137,8 @@ run_target() {
   fi
   # New inputs go to the empty first folder; the seeds are only read. -close_fd_mask=1: the
   # plug-ins' diagnostic lines on standard output are not wanted here.
-  "${fixed_layout[@]}" "build-fuzz/$t" "$work/$t" "fuzz/corpus/$corpus" "${limit[@]}" -timeout=10 -rss_limit_mb=4096 \
-    -max_len=4096 -close_fd_mask=1 -print_final_stats=1 "${extra[@]}" \
+  "${fixed_layout[@]}" "build-fuzz/$t" "$work/$t" "fuzz/corpus/$corpus" "${limit[@]}" \
+    -timeout=10 -rss_limit_mb=4096 -max_len=4096 -close_fd_mask=1 -print_final_stats=1 "${extra[@]}" \
     -artifact_prefix="$root/fuzz-findings/$t-" >>"$work/$t.log" 2>&1
 }
 
