@@ -102,10 +102,17 @@ gate_runs_of() {
   esac
 }
 
+# Runs one target in its own folder under $work, where every path it is given has the same name
+# whatever the run: the names end up in libFuzzer's own memory, and addresses steer some of the
+# coverage (which of two pointer comparisons decides), so folder names of another length would make
+# a fixed-seed run try other inputs. Inputs that fail are copied to fuzz-findings/TARGET-NAME.
 run_target() {
-  local t=$1 corpus extra=() limit=()
+  local t=$1 corpus dir extra=() limit=() status=0
   corpus=$(corpus_of "$t")
-  mkdir -p "$work/$t"
+  dir="$work/$t"
+  mkdir -p "$dir/new" "$dir/findings"
+  ln -s "$root/build-fuzz/$t" "$dir/fuzzer"
+  ln -s "$root/fuzz/corpus/$corpus" "$dir/seeds"
   case "$t" in
     # The GL driver keeps caches that grow during an input, which would make libFuzzer run a
     # full leak check after almost every input (four times slower). Leaks are still checked
@@ -116,30 +123,35 @@ run_target() {
     # Every input that ever failed, once each (the folder may be missing or empty).
     local kept=()
     if [ -d "fuzz/regressions/$corpus" ]; then
-      mapfile -t kept < <(find "fuzz/regressions/$corpus" -type f | sort)
+      mapfile -t kept < <(find "$root/fuzz/regressions/$corpus" -type f | sort)
     fi
     if [ ${#kept[@]} -gt 0 ]; then
-      "${fixed_layout[@]}" "build-fuzz/$t" -close_fd_mask=1 -timeout=30 -rss_limit_mb=4096 \
-        "${extra[@]}" -artifact_prefix="$root/fuzz-findings/$t-" "${kept[@]}" \
-        >"$work/$t.log" 2>&1 || return 1
-      echo "regressions replayed: ${#kept[@]}" >>"$work/$t.log"
+      (cd "$dir" && "${fixed_layout[@]}" ./fuzzer -close_fd_mask=1 -timeout=30 \
+         -rss_limit_mb=4096 "${extra[@]}" -artifact_prefix=findings/ "${kept[@]}") \
+        >"$work/$t.log" 2>&1 || status=1
+      [ "$status" -eq 0 ] && echo "regressions replayed: ${#kept[@]}" >>"$work/$t.log"
     fi
     # Nothing may steer the inputs but the seed and the coverage:
     # -reload=0: libFuzzer would otherwise read its output folder again every second and run what
     #   it finds there that is no longer in its corpus (inputs it has since reduced), at moments
     #   that depend on the machine's speed;
-    # -use_cmp=0: compared values feed the mutations, among them addresses (which move with the
-    #   lengths of the folder names the run is given) and the GL driver threads' own comparisons
-    #   (in whatever order the threads ran).
+    # -use_cmp=0: compared values feed the mutations, among them addresses and the GL driver
+    #   threads' own comparisons (in whatever order the threads ran).
     limit=(-runs="$(gate_runs_of "$t")" -seed="$gate_seed" -reload=0 -use_cmp=0)
   else
     limit=(-max_total_time="$seconds")
   fi
   # New inputs go to the empty first folder; the seeds are only read. -close_fd_mask=1: the
   # plug-ins' diagnostic lines on standard output are not wanted here.
-  "${fixed_layout[@]}" "build-fuzz/$t" "$work/$t" "fuzz/corpus/$corpus" "${limit[@]}" \
-    -timeout=10 -rss_limit_mb=4096 -max_len=4096 -close_fd_mask=1 -print_final_stats=1 "${extra[@]}" \
-    -artifact_prefix="$root/fuzz-findings/$t-" >>"$work/$t.log" 2>&1
+  if [ "$status" -eq 0 ]; then
+    (cd "$dir" && "${fixed_layout[@]}" ./fuzzer new seeds "${limit[@]}" -timeout=10 \
+       -rss_limit_mb=4096 -max_len=4096 -close_fd_mask=1 -print_final_stats=1 "${extra[@]}" \
+       -artifact_prefix=findings/) >>"$work/$t.log" 2>&1 || status=1
+  fi
+  for f in "$dir"/findings/*; do
+    [ -e "$f" ] && cp "$f" "$root/fuzz-findings/$t-$(basename "$f")"
+  done
+  return "$status"
 }
 
 jobs_at_once=${FUZZ_JOBS:-$(nproc)}
