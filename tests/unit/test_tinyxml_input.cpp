@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 #include <string>
@@ -100,8 +102,10 @@ TEST(TinyXmlInput, ParserNeverReadsPastTheTextOrItsPadding)
     }
 }
 
+#ifndef _WIN32
 // Shows that the guard above would catch a text handed on unpadded: TinyXML as installed reads
 // past a bare terminator (a separate process takes the fault). Skipped once TinyXML stops doing so.
+// (POSIX only: the Windows build compiles the same TinyXML sources.)
 TEST(TinyXmlInput, GuardCatchesTheParsersOverRead)
 {
     GuardedMemory memory;
@@ -119,6 +123,7 @@ TEST(TinyXmlInput, GuardCatchesTheParsersOverRead)
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         GTEST_SKIP() << "this TinyXML no longer reads past the end of a text";
 }
+#endif
 
 TEST(TinyXmlInput, RefusedTextsLeaveAnEmptyDocument)
 {
