@@ -9,6 +9,16 @@
 
 namespace ffglhost {
 
+Status selectDriver(const std::string& name)
+{
+    if (name.empty())
+        return Status();
+    std::string error;
+    if (!kxhost::HeadlessGL::selectDriver(name, error))
+        return Status::badInput("--driver: " + error);
+    return Status();
+}
+
 Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out)
 {
     out.reset();
@@ -17,6 +27,9 @@ Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out)
                                 "cannot render headless");
     std::string error;
     out = kxhost::HeadlessGL::create(error);
+    if (out == nullptr && *kxhost::HeadlessGL::selectedDriver() != '\0')
+        return Status::badInput(std::string("cannot bring up the GL driver ") +
+                                kxhost::HeadlessGL::selectedDriver() + " here: " + error);
     if (out == nullptr)
         return Status::failed("cannot create a headless OpenGL context: " + error);
     return Status();

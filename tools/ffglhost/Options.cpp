@@ -13,9 +13,9 @@ const char kUsage[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
     "                                 [--video FILE.mp4 [--fps N]]\n"
-    "                                 [--also OTHER.so]...\n"
-    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
-    "       ffglhost validate PLUGIN.so [--size WxH]\n"
+    "                                 [--also OTHER.so]... [--driver NAME]\n"
+    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]... [--driver NAME]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH] [--driver NAME]\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
@@ -24,7 +24,7 @@ const char kHelp[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
     "       ffglhost preview PLUGIN.so [options]\n"
-    "       ffglhost validate PLUGIN.so [--size WxH]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH] [--driver NAME]\n"
     "       ffglhost --help\n"
     "\n"
     "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
@@ -33,6 +33,11 @@ const char kHelp[] =
     "validate runs host-side checks on any FFGL plug-in (metadata, instances, parameters, the\n"
     "         GL state frames leave behind) and prints PASS, WARN, FAIL or SKIP per check;\n"
     "         --size is the frame size (default 256x144).\n"
+    "\n"
+    "render, preview and validate take --driver NAME: the Mesa driver to render with, llvmpipe,\n"
+    "softpipe or zink (OpenGL on the lavapipe Vulkan driver). Without it the first driver the\n"
+    "platform offers is used (a GPU's, else llvmpipe). The renderer is printed with the report;\n"
+    "a driver that cannot be brought up is refused (exit status 2).\n"
     "\n"
     "render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
@@ -181,12 +186,12 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::size_t eq = a.find('=');
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
-            name != "--video" && name != "--fps" && name != "--also")
+            name != "--video" && name != "--fps" && name != "--also" && name != "--driver")
             return usage("unknown option \"" + name + "\"");
         if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps" ||
                         name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
-        if (out.command == Command::Validate && name != "--size")
+        if (out.command == Command::Validate && name != "--size" && name != "--driver")
             return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
@@ -220,6 +225,8 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             haveFps = true;
         } else if (name == "--set") {
             s = parseSetting(value, out);
+        } else if (name == "--driver") {
+            out.driver = value; // checked when it is selected, before anything renders
         } else if (value.empty()) {
             s = Status::badInput(name + " needs a non-empty path");
         } else if (name == "--video") {

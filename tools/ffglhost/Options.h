@@ -47,6 +47,7 @@ struct Options {
     int fps = kDefaultFps;                  // render --fps: frame rate of the video
     bool hold = false;                      // preview --hold: keep the last of --frames on screen
     std::vector<std::string> alsoPaths;     // render --also: plug-ins rendered next to the main one
+    std::string driver;                     // --driver: Mesa driver name, empty for the default
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command

@@ -1,6 +1,7 @@
 // ffglhost: an FFGL 1.5 host. Parses the command line, runs the info, render, preview or validate
 // command, and turns its status into one message line and the exit status. A command's report
 // goes to standard output even when the command fails (validate reports its checks either way).
+#include "HostContext.h"
 #include "InfoCommand.h"
 #include "Options.h"
 #include "PreviewCommand.h"
@@ -40,6 +41,8 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     std::string report;
+    if (s.ok())
+        s = selectDriver(options.driver);
     if (s.ok())
         s = runCommand(options, report);
     std::fputs(report.c_str(), stdout);
