@@ -226,7 +226,9 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         } else if (name == "--set") {
             s = parseSetting(value, out);
         } else if (name == "--driver") {
-            out.driver = value; // checked when it is selected, before anything renders
+            if (value.empty())
+                s = Status::badInput("--driver needs a name: llvmpipe, softpipe or zink");
+            out.driver = value; // the name is checked when it is selected, before anything renders
         } else if (value.empty()) {
             s = Status::badInput(name + " needs a non-empty path");
         } else if (name == "--video") {
