@@ -27,6 +27,7 @@ const char* const kDrivers[] = {"llvmpipe", "softpipe", "zink"};
 // the process started (after that, Mesa has read its environment).
 const char* s_driver = "";
 bool s_displayInitialised = false;
+
 // Most pending GL errors drained before a Framebuffer call starts its own checks.
 constexpr int kMaxDrainedErrors = 64;
 
