@@ -32,7 +32,7 @@ PACKAGES=(
 I386_PACKAGES=(
   libgl-dev:i386 libglu1-mesa-dev:i386 libegl-dev:i386 libgl1-mesa-dri:i386 libegl-mesa0:i386
   libglx-mesa0:i386 libtinyxml-dev:i386 libpng-dev:i386 libgtest-dev:i386 libx11-dev:i386
-  mesa-vulkan-drivers:i386 libvulkan1:i386
+  mesa-vulkan-drivers:i386 libvulkan1:i386 libcairo2-dev:i386
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
