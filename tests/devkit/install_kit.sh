@@ -4,10 +4,17 @@
 # plug-in exports nothing but plugMain, that the project's own tests and ffglhost validate pass,
 # and that the installed generator refuses to write into a source tree it does not have.
 #
-#   install_kit.sh BUILD_DIR [EXTRA_FLAGS]     EXTRA_FLAGS: compiler and linker flags (sanitizers)
+#   install_kit.sh BUILD_DIR [EXTRA_FLAGS [TOOLCHAIN]]
+#
+# EXTRA_FLAGS: compiler and linker flags (sanitizers); TOOLCHAIN: the CMake toolchain file the
+# build was made with (the 32-bit build's), which the project outside must use too.
 set -euo pipefail
 build=$1
 flags=${2:-}
+# Given flags replace the toolchain's own (-m32), so they are passed only when there are some.
+settings=()
+[ -n "${3:-}" ] && settings+=(-DCMAKE_TOOLCHAIN_FILE="$3")
+[ -n "$flags" ] && settings+=(-DCMAKE_CXX_FLAGS="$flags" -DCMAKE_MODULE_LINKER_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags")
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kx-install.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 fail() {
@@ -27,8 +34,7 @@ out=$("$prefix/bin/kx-new-effect" Probe 2>&1) && fail "the installed generator m
 [ "$(wc -l <<<"$out")" -eq 1 ] || fail "expected one line refusing an in-tree effect, got: $out"
 
 "$prefix/bin/kx-new-effect" --standalone "$scratch/Probe" Probe >/dev/null
-cmake -S "$scratch/Probe" -B "$scratch/Probe/build" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_MODULE_LINKER_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
+cmake -S "$scratch/Probe" -B "$scratch/Probe/build" -DCMAKE_PREFIX_PATH="$prefix" "${settings[@]}" \
   >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configuring the project against the kit"; }
 grep -q "^KX_FFGLHOST:FILEPATH=$prefix/bin/ffglhost$" "$scratch/Probe/build/CMakeCache.txt" ||
   fail "the package did not pick the ffglhost installed beside it"

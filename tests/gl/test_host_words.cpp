@@ -5,9 +5,9 @@
 // Each record the host hands over is a heap block of exactly its size, so that a plug-in reading
 // past it trips the address sanitizer.
 #include "GLTestFixture.h"
+#include "PluginEntry.h"
 
 #include <GL/gl.h>
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -82,14 +82,10 @@ float wordFloat(Word w)
 
 Entry loadEntry()
 {
-    void* lib = dlopen(QUORUS_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (lib == nullptr) {
-        ADD_FAILURE() << dlerror();
-        return nullptr;
-    }
-    auto entry = reinterpret_cast<Entry>(dlsym(lib, "plugMain"));
+    std::string error;
+    auto entry = reinterpret_cast<Entry>(loadPluginEntry(QUORUS_PLUGIN_PATH, error));
     if (entry == nullptr)
-        ADD_FAILURE() << "no plugMain in " << QUORUS_PLUGIN_PATH;
+        ADD_FAILURE() << error;
     return entry; // the library stays loaded until the process ends
 }
 

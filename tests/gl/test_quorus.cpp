@@ -9,15 +9,11 @@
 #include "GLTestFixture.h"
 #include "HeadlessGL.h"
 #include "KXPerlin.h"
+#include "PluginEntry.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 #include <cmath>
 #include <cstdio>
@@ -74,23 +70,9 @@ PlugMain loadPlugMain(std::string& error)
         const char* path = pluginPath();
         if (path == nullptr) {
             loadError = "plug-in path unknown (QUORUS_PLUGIN_PATH)";
-#if defined(_WIN32)
-        } else if (HMODULE lib = LoadLibraryA(path)) {
-            entry = reinterpret_cast<PlugMain>(reinterpret_cast<void*>(GetProcAddress(lib, "plugMain")));
-            if (entry == nullptr)
-                loadError = std::string("no plugMain in ") + path;
         } else {
-            loadError = std::string("LoadLibrary failed with Windows error ") + std::to_string(GetLastError());
+            entry = reinterpret_cast<PlugMain>(loadPluginEntry(path, loadError));
         }
-#else
-        } else if (void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
-            entry = reinterpret_cast<PlugMain>(dlsym(lib, "plugMain"));
-            if (entry == nullptr)
-                loadError = std::string("no plugMain in ") + path;
-        } else {
-            loadError = dlerror();
-        }
-#endif
     }
     error = loadError;
     return entry;

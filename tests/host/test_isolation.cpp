@@ -171,8 +171,8 @@ protected:
             std::ofstream(p) << "not a shared object\n";
         } else if (label == "NoPlugMain") {
             return kPlugins + "/NotAPlugin.so";
-        } else if (label == "ThirtyTwoBit") {
-            return HOST_TEST_PLUGIN32;
+        } else if (label == "OtherWordSize") {
+            return HOST_TEST_PLUGIN_OTHER_WORD;
         }
         return p.string();
     }
@@ -200,7 +200,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Unloadable{"Folder", "is a folder, not a plug-in file"},
                       Unloadable{"Text", "is not an FFGL plug-in: it is no ELF shared object"},
                       Unloadable{"NoPlugMain", "is not an FFGL plug-in: it exports no plugMain"},
-                      Unloadable{"ThirtyTwoBit", " is a 32-bit x86 shared object; this ffglhost is 64-bit x86-64"}),
+                      Unloadable{"OtherWordSize", sizeof(void*) == 8
+                                                   ? " is a 32-bit x86 shared object; this ffglhost is 64-bit x86-64"
+                                                   : " is a 64-bit x86-64 shared object; this ffglhost is 32-bit x86"}),
     [](const ::testing::TestParamInfo<Unloadable>& info) { return std::string(info.param.label); });
 
 class Isolation : public hostrun::HostTest {};
