@@ -13,8 +13,7 @@ Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out)
 {
     out.reset();
     if (!kxhost::HeadlessGL::displayAvailable())
-        return Status::badInput("no EGL display could be opened (no GPU driver or Mesa EGL on this machine): "
-                                "cannot render headless");
+        return Status::badInput(std::string(kxhost::HeadlessGL::noDisplayText()) + ": cannot render headless");
     std::string error;
     out = kxhost::HeadlessGL::create(error);
     if (out == nullptr)
