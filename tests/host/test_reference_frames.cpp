@@ -5,6 +5,7 @@
 // and writes frames). A failing case keeps its frames in the temporary folder it names.
 #include "HeadlessGL.h"
 #include "HostRun.h"
+#include "ReferenceCases.h"
 
 #include <png.h>
 #include <sys/wait.h>
@@ -23,67 +24,23 @@
 
 namespace fs = std::filesystem;
 
+namespace reference {
+// How gtest names a case in its messages.
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+} // namespace reference
+
 namespace {
 
 const fs::path kReferenceDir = REFERENCE_DIR;
 const fs::path kPluginDir = PLUGIN_DIR;
 
-// One line of cases.txt.
-struct Case {
-    std::string name;
-    std::string plugin;
-    std::string size;
-    std::string frames;
-    std::string every;
-    std::vector<std::string> settings; // NAME=VALUE
-};
-
-// How gtest names a case in its messages.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-std::string trim(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-std::vector<Case> loadCases()
-{
-    std::vector<Case> cases;
-    std::ifstream in(kReferenceDir / "cases.txt");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        Case c;
-        if (!(fields >> c.name) || c.name[0] == '#')
-            continue;
-        fields >> c.plugin >> c.size >> c.frames >> c.every;
-        std::string rest;
-        std::getline(fields, rest);
-        std::istringstream pairs(rest);
-        for (std::string pair; std::getline(pairs, pair, ';');)
-            if (!trim(pair).empty())
-                c.settings.push_back(trim(pair));
-        cases.push_back(c);
-    }
-    return cases;
-}
-
 using hostrun::Image;
 using hostrun::quote;
 using hostrun::readPng;
+using reference::Case;
+using reference::pngFilesIn;
 
-std::vector<std::string> pngFilesIn(const fs::path& folder)
-{
-    std::vector<std::string> files;
-    if (fs::is_directory(folder))
-        for (const auto& e : fs::directory_iterator(folder))
-            if (e.path().extension() == ".png")
-                files.push_back(e.path().filename().string());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+std::vector<Case> loadCases() { return reference::loadCases(kReferenceDir); }
 
 // How two pictures of the same size differ: the count of differing pixels and the first one.
 std::string describeDifference(const Image& got, const Image& want)
