@@ -162,6 +162,17 @@ TEST_F(FfglhostExe, RenderWritesALitChangingPictureOfEachPlugin)
     }
 }
 
+TEST_F(FfglhostExe, RenderingAgainReplacesThePicturesAlsoSideBySide)
+{
+    // Windows' rename does not replace a file; the finished picture must still take the old one's place.
+    for (int run = 0; run < 2; ++run) {
+        const auto r = host({"render", dll("Quorus"), "--also", dll("Afterglow"), "--size", "64x36", "--frames", "2",
+                             "--out", "again.png"});
+        ASSERT_EQ(r.status, 0) << "run " << run << "\n" << r.out << r.err;
+    }
+    EXPECT_EQ(written(), (std::vector<std::string>{"again-Afterglow.png", "again.png"}));
+}
+
 // The reference cases whose pictures neither the C library's rand() nor the clock decide.
 std::vector<reference::Case> comparedCases()
 {
