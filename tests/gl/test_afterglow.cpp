@@ -10,6 +10,7 @@
 #include "KXFFGLPlugin.h"
 #include "KXPlatform.h"
 #include "KXRenderTarget.h"
+#include "TinyXmlInput.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -280,8 +281,7 @@ TEST_F(AfterglowTest, ParametersSavedAsXmlRestoreTheSamePicture)
     TiXmlPrinter printer;
     saved->Accept(&printer);
     TiXmlDocument doc;
-    doc.Parse(printer.CStr());
-    ASSERT_FALSE(doc.Error()) << doc.ErrorDesc();
+    ASSERT_TRUE(KX::parseXml(doc, printer.Str())) << doc.ErrorDesc();
 
     b.effect().params.addListener(&counter);
     EXPECT_TRUE(b.effect().params.readXML(doc.RootElement()));

@@ -1,9 +1,12 @@
 // Saving and restoring parameter values as TinyXML trees, through TinyXML's printer and parser.
 #include "KXParam.h"
+#include "TinyXmlInput.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
 
+#include <climits>
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -30,8 +33,7 @@ std::string print(const TiXmlNode& node)
 TiXmlElement* roundTrip(TiXmlElement* e, TiXmlDocument& doc)
 {
     std::unique_ptr<TiXmlElement> owned(e);
-    doc.Parse(print(*owned).c_str());
-    EXPECT_FALSE(doc.Error()) << doc.ErrorDesc();
+    EXPECT_TRUE(KX::parseXml(doc, print(*owned))) << doc.ErrorDesc();
     return doc.RootElement();
 }
 
@@ -155,6 +157,52 @@ TEST(ParamXml, EmptyAndOverlongStrings)
     e.LinkEndChild(new TiXmlText(std::string(300, 'q').c_str()));
     EXPECT_TRUE(s->readXML(&e));
     EXPECT_EQ(std::string(s->getString()), std::string(255, 'q'));
+
+    // A caller's buffer bound with its capacity takes what fits, terminated, and nothing beyond.
+    char small[16 + 1];
+    small[16] = '#';
+    Param* bounded = list.addString("s", small, 16);
+    EXPECT_TRUE(bounded->readXML(&e));
+    EXPECT_EQ(std::string(small), std::string(15, 'q'));
+    EXPECT_EQ(small[16], '#');
+    EXPECT_EQ(exported(*bounded), "<var type=\"STRING\" name=\"s\">" + std::string(15, 'q') + "</var>");
+    small[15] = 'x'; // no terminator within the buffer: the export still stops at its end
+    EXPECT_EQ(exported(*bounded), "<var type=\"STRING\" name=\"s\">" + std::string(15, 'q') + "x</var>");
+}
+
+// Trees the parser accepts but our export never writes: the value is still found where there is
+// one, and nothing is read that is not there.
+TEST(ParamXml, OddTreesReadSafely)
+{
+    float f = 0.5f;
+    int n = 7;
+    double d = 1.0;
+    char text[32] = "keep";
+    ParamList list;
+    list.addFloat("f", &f, 0, 1, -1);
+    list.addInt("n", &n);
+    list.addDouble("d", &d, 0, 1, -1);
+    list.addString("s", text, sizeof text);
+    Param* unnamed = list.addInt("", nullptr);
+
+    TiXmlDocument doc;
+    ASSERT_TRUE(KX::parseXml(doc, "<Params>"
+                                  "<var type=\"STRING\" name=\"s\"><!-- edited by hand -->"
+                                  "<![CDATA[a<b]]></var>"
+                                  "<var type=\"FLOAT\" name=\"f\"><EmptyValueData/>0.25</var>"
+                                  "<var type=\"INT\" name=\"n\" x=\"y\">-99999999999</var>"
+                                  "<var type=\"INT\" name=\"n\">99999999999999999999</var>"
+                                  "<var type=\"INT\" name=\"n\"><var type=\"INT\" name=\"n\">1"
+                                  "</var></var>"
+                                  "<var type=\"DOUBLE\" name=\"d\">-1e999</var>"
+                                  "<var type=\"INT\" name=\"\">5</var>"
+                                  "</Params>"));
+    EXPECT_TRUE(list.readXML(doc.RootElement()));
+    EXPECT_STREQ(text, "a<b") << "a comment before the value does not hide it";
+    EXPECT_EQ(f, 0.25f) << "nor does the data element";
+    EXPECT_EQ(n, INT_MAX) << "numbers beyond int are clamped; nested elements are not read";
+    EXPECT_EQ(d, -HUGE_VAL);
+    EXPECT_EQ(unnamed->getInt(), 5) << "an empty name is a name like any other";
 }
 
 TEST(ParamXml, RefusedAndMalformedElements)
@@ -170,20 +218,19 @@ TEST(ParamXml, RefusedAndMalformedElements)
     list.addListener(&counter);
 
     TiXmlDocument doc;
-    doc.Parse("<Params>"
-              "<var type=\"UNKNOWN\" name=\"f\">1</var>"
-              "<var type=\"float\" name=\"f\">1</var>"
-              "<var name=\"f\">1</var>"
-              "<var type=\"INT\" name=\"f\">3</var>"
-              "<var type=\"FLOAT\">0.9</var>"
-              "<var type=\"DOUBLE\"/>"
-              "<var type=\"FLOAT\" name=\"missing\">1</var>"
-              "<var type=\"FLOAT\" name=\"f\"/>"
-              "<var type=\"INT\" name=\"n\"/>"
-              "<var type=\"BOOL\" name=\"b\"></var>"
-              "<other type=\"INT\" name=\"n\">12abc</other>"
-              "</Params>");
-    ASSERT_FALSE(doc.Error());
+    ASSERT_TRUE(KX::parseXml(doc, "<Params>"
+                                  "<var type=\"UNKNOWN\" name=\"f\">1</var>"
+                                  "<var type=\"float\" name=\"f\">1</var>"
+                                  "<var name=\"f\">1</var>"
+                                  "<var type=\"INT\" name=\"f\">3</var>"
+                                  "<var type=\"FLOAT\">0.9</var>"
+                                  "<var type=\"DOUBLE\"/>"
+                                  "<var type=\"FLOAT\" name=\"missing\">1</var>"
+                                  "<var type=\"FLOAT\" name=\"f\"/>"
+                                  "<var type=\"INT\" name=\"n\"/>"
+                                  "<var type=\"BOOL\" name=\"b\"></var>"
+                                  "<other type=\"INT\" name=\"n\">12abc</other>"
+                                  "</Params>"));
     EXPECT_TRUE(list.readXML(doc.RootElement()));
     EXPECT_EQ(f, 0.5f);
     EXPECT_TRUE(b);

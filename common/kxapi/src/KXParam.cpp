@@ -29,6 +29,17 @@ void copyText(char* dst, const char* s, std::size_t capacity)
     dst[len] = '\0';
 }
 
+// The value of a "var" element: its first text child (plain or CDATA), so that a comment or an
+// element written before the value does not hide it. Null when it has none.
+const char* valueText(const TiXmlElement& e)
+{
+    for (const TiXmlNode* child = e.FirstChild(); child; child = child->NextSibling()) {
+        if (const TiXmlText* text = child->ToText())
+            return text->Value();
+    }
+    return nullptr;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -43,7 +54,8 @@ bool ParamData::readXML(TiXmlElement*) { return false; }
 
 Param::Param()
     : tag(-1), refCount(0), data(nullptr), name("unknown"), address(nullptr), min(0.0), max(1.0),
-      defaultValue(0.0), numElements(1), selectionNames(nullptr), type(PARAM_UNKNOWN)
+      defaultValue(0.0), numElements(1), selectionNames(nullptr), stringCapacity(0),
+      type(PARAM_UNKNOWN)
 {
 }
 
@@ -132,13 +144,16 @@ void Param::initInt(const char* n, int* var)
     numElements = 1;
 }
 
-void Param::initString(const char* n, char* buffer)
+void Param::initString(const char* n, char* buffer, std::size_t capacity)
 {
     name = n;
     type = PARAM_STRING;
     address = buffer;
-    if (!buffer)
+    stringCapacity = capacity;
+    if (!buffer) {
         allocateStorage<char>(static_cast<int>(kOwnedStringCapacity)); // zeroed: the empty string
+        stringCapacity = kOwnedStringCapacity;
+    }
     numElements = 1;
 }
 
@@ -208,8 +223,8 @@ void Param::setString(const char* s)
 {
     if (type != PARAM_STRING || !s)
         return;
-    // Only owned storage has a known size; a caller buffer gets the whole text.
-    copyText(static_cast<char*>(address), s, ownedStorage ? kOwnedStringCapacity : 0);
+    // A caller buffer of unknown size gets the whole text.
+    copyText(static_cast<char*>(address), s, stringCapacity);
     notifyChanged();
 }
 
@@ -368,7 +383,7 @@ TiXmlElement* Param::createXML()
         // Taken whole, not through the bounded formatting buffer: a caller buffer may hold a text
         // of any length.
         if (const char* s = getString())
-            text = s;
+            text.assign(s, stringCapacity > 0 ? strnlen(s, stringCapacity) : std::strlen(s));
         break;
     case PARAM_SELECTION:
     case PARAM_INT:
@@ -396,7 +411,7 @@ bool Param::readXML(TiXmlElement* e)
     if (!elementName)
         return false;
 
-    const char* text = e->GetText();
+    const char* text = valueText(*e);
     name = elementName;
 
     // Dispatch on the element's type; the setters still refuse a value of another type. Without
@@ -495,10 +510,10 @@ Param* ParamList::addInt(const char* name, int* var)
     return p;
 }
 
-Param* ParamList::addString(const char* name, char* buffer)
+Param* ParamList::addString(const char* name, char* buffer, std::size_t capacity)
 {
     Param* p = new Param;
-    p->initString(name, buffer);
+    p->initString(name, buffer, capacity);
     addParam(p);
     return p;
 }

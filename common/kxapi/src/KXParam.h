@@ -121,9 +121,11 @@ public:
     void initBool(const char* name, bool* var);
     void initEvent(const char* name, bool* var);
     void initInt(const char* name, int* var);
-    // A caller buffer must be large enough for every text later set; an owned buffer holds
-    // kOwnedStringCapacity bytes and longer texts are cut.
-    void initString(const char* name, char* buffer);
+    // `capacity` is the size of the caller's buffer in bytes, terminator included; longer texts
+    // are cut to fit. Give it wherever texts come from outside (XML, hosts): without it (0) the
+    // buffer must be large enough for every text later set. A null buffer gives owned storage of
+    // kOwnedStringCapacity bytes.
+    void initString(const char* name, char* buffer, std::size_t capacity = 0);
     // `entries` (count names, not owned) must outlive the parameter; `var` should not be null.
     void initSelection(const char* name, const char** entries, int* var, int count);
     // `rgba` points to four floats; it should not be null.
@@ -134,7 +136,7 @@ public:
     void setDouble(double v, int index);
     void setInt(int v);   // int and selection parameters; no range check
     void setBool(bool v); // bool and event parameters
-    // Null is ignored. Owned storage keeps at most kOwnedStringCapacity - 1 characters.
+    // Null is ignored. Keeps at most stringCapacity - 1 characters when the capacity is known.
     void setString(const char* s);
     void setColor(float r, float g, float b, float a);
     void setColor(const float* rgba);
@@ -187,6 +189,7 @@ public:
     double defaultValue;
     int numElements;
     const char** selectionNames; // not owned
+    std::size_t stringCapacity;  // bytes of a string parameter's buffer; 0 when not known
     PARAM_TYPE type;
 
 private:
@@ -217,7 +220,7 @@ public:
     Param* addBool(const char* name, bool* var);
     Param* addEvent(const char* name, bool* var);
     Param* addInt(const char* name, int* var);
-    Param* addString(const char* name, char* buffer);
+    Param* addString(const char* name, char* buffer, std::size_t capacity = 0);
     Param* addSelection(const char* name, const char** entries, int* var, int count);
     Param* addColor(const char* name, float* rgba);
 
