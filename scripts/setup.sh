@@ -11,6 +11,10 @@
 #   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
 #   scripts/setup.sh --packaging     also what scripts/package.sh needs (dpkg-shlibdeps, file)
 #   scripts/setup.sh --windows       also the cross compiler, Wine and Xvfb (scripts/build-windows.sh)
+#   scripts/setup.sh --i386          32-bit x86 build in build-i386/ (adds the i386 architecture
+#                                    and the :i386 libraries); with --sanitize: build-i386-asan/
+# mesa-vulkan-drivers (lavapipe) and libvulkan1 let Mesa's zink run OpenGL on Vulkan
+# (ffglhost --driver zink).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,6 +25,14 @@ PACKAGES=(
   libx11-dev ffmpeg
   xvfb x11-apps xdotool netpbm
   libcairo2-dev fonts-dejavu-core
+  mesa-vulkan-drivers libvulkan1
+)
+# The 32-bit build: the same libraries for i386 beside the 64-bit ones (Debian multiarch), built
+# with the multilib compiler (g++-multilib above brings its 32-bit runtime and sanitizers).
+I386_PACKAGES=(
+  libgl-dev:i386 libglu1-mesa-dev:i386 libegl-dev:i386 libgl1-mesa-dri:i386 libegl-mesa0:i386
+  libglx-mesa0:i386 libtinyxml-dev:i386 libpng-dev:i386 libgtest-dev:i386 libx11-dev:i386
+  mesa-vulkan-drivers:i386 libvulkan1:i386
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
@@ -38,9 +50,17 @@ WINDOWS_PACKAGES=(
 build_dir=build
 cmake_args=()
 do_build=1
+i386=0
+sanitize=0
 for arg in "$@"; do
   case "$arg" in
-    --sanitize) build_dir=build-asan; cmake_args+=(-DKX_SANITIZE=ON) ;;
+    --sanitize) sanitize=1; cmake_args+=(-DKX_SANITIZE=ON) ;;
+    --i386)
+      i386=1
+      PACKAGES+=("${I386_PACKAGES[@]}")
+      # Its tests also run the 64-bit host and plug-ins of build/ against the 32-bit ones.
+      cmake_args+=("-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/i386-linux-gnu.cmake" "-DKX_COMPARE_BUILD_DIR=$PWD/build")
+      ;;
     --fuzz)
       build_dir=build-fuzz
       PACKAGES+=("${FUZZ_PACKAGES[@]}")
@@ -55,6 +75,22 @@ for arg in "$@"; do
     *) echo "setup.sh: unknown option '$arg'" >&2; exit 2 ;;
   esac
 done
+if [ "$i386" -eq 1 ]; then
+  build_dir=build-i386
+  [ "$sanitize" -eq 0 ] || build_dir=build-i386-asan
+elif [ "$sanitize" -eq 1 ]; then
+  build_dir=build-asan
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+# Other package runs on the machine hold dpkg's lock for a while; wait for them instead of failing.
+apt_wait=(-o DPkg::Lock::Timeout=600)
+if [ "$i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "==> Adding the i386 architecture"
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get "${apt_wait[@]}" update -qq
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -64,10 +100,8 @@ for p in "${PACKAGES[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "==> Installing missing Debian packages: ${missing[*]}"
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  $sudo apt-get "${apt_wait[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get "${apt_wait[@]}" install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 [ "$do_build" -eq 1 ] || exit 0

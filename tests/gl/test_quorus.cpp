@@ -8,16 +8,12 @@
 #include "FFWordBits.h"
 #include "GLTestFixture.h"
 #include "HeadlessGL.h"
+#include "PluginEntryPoint.h"
 #include "KXPerlin.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 #include <cmath>
 #include <cstdio>
@@ -72,25 +68,10 @@ PlugMain loadPlugMain(std::string& error)
     if (!tried) {
         tried = true;
         const char* path = pluginPath();
-        if (path == nullptr) {
+        if (path == nullptr)
             loadError = "plug-in path unknown (QUORUS_PLUGIN_PATH)";
-#if defined(_WIN32)
-        } else if (HMODULE lib = LoadLibraryA(path)) {
-            entry = reinterpret_cast<PlugMain>(reinterpret_cast<void*>(GetProcAddress(lib, "plugMain")));
-            if (entry == nullptr)
-                loadError = std::string("no plugMain in ") + path;
-        } else {
-            loadError = std::string("LoadLibrary failed with Windows error ") + std::to_string(GetLastError());
-        }
-#else
-        } else if (void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL)) {
-            entry = reinterpret_cast<PlugMain>(dlsym(lib, "plugMain"));
-            if (entry == nullptr)
-                loadError = std::string("no plugMain in ") + path;
-        } else {
-            loadError = dlerror();
-        }
-#endif
+        else
+            entry = reinterpret_cast<PlugMain>(kxtest::loadPlugMain(path, loadError));
     }
     error = loadError;
     return entry;

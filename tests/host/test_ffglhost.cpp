@@ -337,7 +337,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"FpsTooHigh", {"render", kClearGen, "--video", "v.mp4", "--fps", "1001"}, "from 1 to 1000"},
         BadInput{"VideoEmptyPath", {"render", kClearGen, "--video="}, "--video needs a non-empty path"},
         BadInput{"PreviewFramesZero", {"preview", kClearGen, "--frames", "0"}, "--frames \"0\""},
-        BadInput{"PreviewSetOutOfRange", {"preview", kClearGen, "--set", "Red=2"}, "number from 0 to 1"}),
+        BadInput{"PreviewSetOutOfRange", {"preview", kClearGen, "--set", "Red=2"}, "number from 0 to 1"},
+        BadInput{"UnknownDriver", {"render", kClearGen, "--driver", "voodoo"}, "unknown GL driver 'voodoo'"},
+        BadInput{"EmptyDriver", {"validate", kClearGen, "--driver="}, "--driver needs a name"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.label); });
 
 TEST_F(Host, UsageErrorsPrintUsageAndExitTwo)
@@ -378,6 +380,30 @@ TEST_F(Host, NoEglDisplayIsOneLineAndExitTwo)
     EXPECT_EQ(r.status, 2) << r.err;
     ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
     EXPECT_NE(r.err.find("ffglhost: error: no EGL display could be opened"), std::string::npos) << r.err;
+    EXPECT_TRUE(written().empty());
+}
+
+// A named driver renders, and the report says which renderer it got; one that cannot come up (zink
+// without a Vulkan driver to run on) is refused as bad input after Mesa's own messages.
+TEST_F(Host, DriverOptionRendersWithItOrRefusesIt)
+{
+    REQUIRE_DISPLAY();
+    Result r = host({"render", kClearGen, "--frames", "1", "--size", "16x16", "--driver", "softpipe"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("GL renderer: softpipe"), std::string::npos) << r.out;
+
+    fs::remove_all(work());
+    fs::create_directories(work());
+    // Mesa leaks what it set up for the failed display and unloads the driver, so that the leak
+    // checker of the sanitizer build could not even name the module: this run goes without it.
+    r = host({"render", kClearGen, "--frames", "1", "--driver", "zink"},
+             "VK_DRIVER_FILES=/nonexistent/none.json VK_ICD_FILENAMES=/nonexistent/none.json "
+             "LSAN_OPTIONS=detect_leaks=0");
+    EXPECT_EQ(r.status, 2) << r.err;
+    const auto errLines = lines(r.err);
+    ASSERT_FALSE(errLines.empty());
+    EXPECT_EQ(errLines.back().rfind("ffglhost: error: cannot bring up the GL driver zink here", 0), 0u) << r.err;
+    EXPECT_EQ(r.out, "");
     EXPECT_TRUE(written().empty());
 }
 

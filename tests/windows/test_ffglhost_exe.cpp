@@ -4,7 +4,7 @@
 // refused in one line. Standard output comes in text mode, with CRLF line ends.
 #include "HostImage.h"
 #include "ProgramRun.h"
-#include "ReferenceCases.h"
+#include "ReferenceCaseList.h"
 
 #include <windows.h>
 
@@ -174,11 +174,11 @@ TEST_F(FfglhostExe, RenderingAgainReplacesThePicturesAlsoSideBySide)
 }
 
 // The reference cases whose pictures neither the C library's rand() nor the clock decide.
-std::vector<reference::Case> comparedCases()
+std::vector<refcases::Case> comparedCases()
 {
-    std::vector<reference::Case> out;
+    std::vector<refcases::Case> out;
     const std::string names = std::string(" ") + COMPARED_CASES + " ";
-    for (const reference::Case& c : reference::loadCases(kReference))
+    for (const refcases::Case& c : refcases::loadCases(kReference / "cases.txt"))
         if (contains(names, " " + c.name + " "))
             out.push_back(c);
     return out;
@@ -186,9 +186,9 @@ std::vector<reference::Case> comparedCases()
 
 TEST_F(FfglhostExe, FramesMatchTheLinuxHostsKeptPictures)
 {
-    const std::vector<reference::Case> cases = comparedCases();
+    const std::vector<refcases::Case> cases = comparedCases();
     ASSERT_FALSE(cases.empty()) << "none of the cases \"" << COMPARED_CASES << "\" is in " << kReference / "cases.txt";
-    for (const reference::Case& c : cases) {
+    for (const refcases::Case& c : cases) {
         std::vector<std::string> args = {"render", dll(c.plugin), "--size", c.size, "--frames", c.frames,
                                          "--every", c.every, "--out", c.name};
         for (const std::string& s : c.settings) {
@@ -197,9 +197,9 @@ TEST_F(FfglhostExe, FramesMatchTheLinuxHostsKeptPictures)
         }
         const auto r = host(args);
         ASSERT_EQ(r.status, 0) << c.name << "\n" << r.out << r.err;
-        const std::vector<std::string> kept = reference::pngFilesIn(kReference / c.name);
+        const std::vector<std::string> kept = refcases::pngFilesIn(kReference / c.name);
         ASSERT_FALSE(kept.empty()) << c.name;
-        EXPECT_EQ(reference::pngFilesIn(work() / c.name), kept) << c.name;
+        EXPECT_EQ(refcases::pngFilesIn(work() / c.name), kept) << c.name;
         for (const std::string& file : kept) {
             hosttest::RgbImage got, want;
             ASSERT_TRUE(hosttest::readPngRgb(kReference / c.name / file, want)) << file;

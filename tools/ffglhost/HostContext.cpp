@@ -9,13 +9,29 @@
 
 namespace ffglhost {
 
+Status selectDriver(const std::string& name)
+{
+    if (name.empty())
+        return Status();
+    std::string error;
+    if (!kxhost::HeadlessGL::selectDriver(name, error))
+        return Status::badInput("--driver: " + error);
+    return Status();
+}
+
 Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out)
 {
     out.reset();
+    const std::string driver = kxhost::HeadlessGL::selectedDriver();
     if (!kxhost::HeadlessGL::displayAvailable())
-        return Status::badInput(std::string(kxhost::HeadlessGL::noDisplayText()) + ": cannot render headless");
+        return Status::badInput(driver.empty()
+                                    ? std::string(kxhost::HeadlessGL::noDisplayText()) + ": cannot render headless"
+                                    : "cannot bring up the GL driver " + driver +
+                                          " here: no EGL display initialises with it (Mesa's messages above say why)");
     std::string error;
     out = kxhost::HeadlessGL::create(error);
+    if (out == nullptr && !driver.empty())
+        return Status::badInput("cannot bring up the GL driver " + driver + " here: " + error);
     if (out == nullptr)
         return Status::failed("cannot create a headless OpenGL context: " + error);
     return Status();

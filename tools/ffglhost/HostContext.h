@@ -8,11 +8,18 @@
 #include "HeadlessGL.h"
 
 #include <memory>
+#include <string>
 
 namespace ffglhost {
 
+// Makes every later GL context of this process (headless or windowed, and in child processes)
+// come from the named Mesa driver (see HeadlessGL.h); an unknown name is bad input. Call it
+// before anything opens a display; an empty name leaves the platform's default.
+Status selectDriver(const std::string& name);
+
 // A new headless context, current on the calling thread. No EGL display at all is bad input
-// (exit status 2: nothing can run here); a display without a usable context is a failure.
+// (exit status 2: nothing can run here); a display without a usable context is a failure, and
+// bad input when a driver was named (that driver cannot be brought up here).
 Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out);
 
 // Bad input when width x height exceeds GL_MAX_VIEWPORT_DIMS or GL_MAX_RENDERBUFFER_SIZE of the

@@ -13,10 +13,11 @@ const char kUsage[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
     "                                 [--video FILE.mp4 [--fps N]]\n"
-    "                                 [--also OTHER.so]...\n"
-    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
-    "       ffglhost validate PLUGIN.so [--size WxH]\n"
+    "                                 [--also OTHER.so]... [--driver NAME]\n"
+    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]... [--driver NAME]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH] [--driver NAME]\n"
     "       ffglhost sheet PLUGIN.so [--size WxH] [--steps N] [--frames K] [--param NAME]... [--out PATH]\n"
+    "                                [--driver NAME]\n"
     "       every command also takes [--timeout SECONDS] [--in-process]\n"
     "       ffglhost --help\n";
 
@@ -26,7 +27,7 @@ const char kHelp[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
     "       ffglhost preview PLUGIN.so [options]\n"
-    "       ffglhost validate PLUGIN.so [--size WxH]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH] [--driver NAME]\n"
     "       ffglhost sheet PLUGIN.so [options]\n"
     "       ffglhost --help\n"
     "\n"
@@ -38,6 +39,11 @@ const char kHelp[] =
     "         --size is the frame size (default 256x144).\n"
     "sheet    draws one PNG picture of what each parameter does: a row per parameter, a\n"
     "         column per host value, each cell rendered by a new instance, with labels.\n"
+    "\n"
+    "render, preview, validate and sheet take --driver NAME: the Mesa driver to render with, llvmpipe,\n"
+    "softpipe or zink (OpenGL on the lavapipe Vulkan driver). Without it the first driver the\n"
+    "platform offers is used (a GPU's, else llvmpipe). The renderer is printed with the report;\n"
+    "a driver that cannot be brought up is refused (exit status 2).\n"
     "\n"
     "render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
@@ -226,18 +232,18 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
             name != "--video" && name != "--fps" && name != "--also" && name != "--steps" && name != "--param" &&
-            name != "--timeout")
+            name != "--timeout" && name != "--driver")
             return usage("unknown option \"" + name + "\"");
         const bool sheet = out.command == Command::Sheet;
         if (sheet && name != "--size" && name != "--frames" && name != "--out" && name != "--steps" &&
-            name != "--param" && !isolation)
+            name != "--param" && name != "--driver" && !isolation)
             return usage("sheet takes no option \"" + name + "\"");
         if (!sheet && (name == "--steps" || name == "--param"))
             return usage(name + " belongs to sheet");
         if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps" ||
                         name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
-        if (out.command == Command::Validate && name != "--size" && !isolation)
+        if (out.command == Command::Validate && name != "--size" && name != "--driver" && !isolation)
             return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
@@ -282,6 +288,10 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
                 s = Status::badInput("--param needs the name of a parameter");
             else
                 out.sheetParameters.push_back(value);
+        } else if (name == "--driver") {
+            if (value.empty())
+                s = Status::badInput("--driver needs a name: llvmpipe, softpipe or zink");
+            out.driver = value; // the name is checked when it is selected, before anything renders
         } else if (value.empty()) {
             s = Status::badInput(name + " needs a non-empty path");
         } else if (name == "--video") {

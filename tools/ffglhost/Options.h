@@ -65,6 +65,7 @@ struct Options {
     double timeoutSeconds = kDefaultTimeoutSeconds; // --timeout: longest a plug-in call may take
     bool timeoutGiven = false;              // --timeout was on the command line
     bool inProcess = false;                 // --in-process: no worker process, no watchdog
+    std::string driver;                     // --driver: Mesa driver name, empty for the default
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command

@@ -1,6 +1,7 @@
 // The preview's X11 window and GLX context (see PreviewWindow.h).
 #include "PreviewWindow.h"
 
+#include "HeadlessGL.h"
 #include "PluginDescription.h"
 
 #include <GL/gl.h>
@@ -119,6 +120,11 @@ Status PreviewWindow::open(int width, int height, const std::string& title, std:
         return Status::failed("glXMakeCurrent failed for the preview window");
     if (const GLubyte* r = glGetString(GL_RENDERER))
         w->renderer_ = reinterpret_cast<const char*>(r);
+    // GLX reads the --driver choice from the environment too; refuse a window from another one.
+    const std::string mismatch = kxhost::HeadlessGL::checkRenderer(w->renderer_);
+    if (!mismatch.empty())
+        return Status::badInput("cannot bring up the GL driver " + std::string(kxhost::HeadlessGL::selectedDriver()) +
+                                " in the preview window: " + mismatch);
     w->swapControlled_ = setSwapInterval(display, screen, w->window_);
     XMapWindow(display, w->window_);
     XFlush(display);

@@ -4,6 +4,7 @@
 // error line and exit status 1 (validate reports it on the check it broke and goes on). The
 // command's own status becomes one message line and the exit status. A command's report goes to
 // standard output even when the command fails (validate reports its checks either way).
+#include "HostContext.h"
 #include "HostPlatform.h"
 #include "InfoCommand.h"
 #include "Options.h"
@@ -55,7 +56,10 @@ int main(int argc, char** argv)
     using namespace ffglhost;
     Options options;
     bool usageError = false;
-    const Status s = parseOptions(argc, argv, options, usageError);
+    Status s = parseOptions(argc, argv, options, usageError);
+    // The driver is chosen before the worker starts, so that it inherits the choice.
+    if (s.ok() && options.command != Command::Help)
+        s = selectDriver(options.driver);
     if (!s.ok()) {
         std::fprintf(stderr, "%s\n", s.message().c_str());
         if (usageError)

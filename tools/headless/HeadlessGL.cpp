@@ -9,6 +9,7 @@
 #include <GL/glext.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace kxhost {
@@ -17,6 +18,16 @@ namespace {
 
 // Most EGL devices looked at on the device platform.
 constexpr int kMaxDevices = 16;
+
+// The drivers selectDriver() accepts. Each is one of Mesa's gallium drivers, reached through its
+// software (swrast) loader path; zink then runs on the first CPU Vulkan device, lavapipe (without
+// LIBGL_ALWAYS_SOFTWARE it passes CPU devices over and the display fails to initialise).
+const char* const kDrivers[] = {"llvmpipe", "softpipe", "zink"};
+
+// The driver named by selectDriver(), "" for none; and whether a display was initialised since
+// the process started (after that, Mesa has read its environment).
+const char* s_driver = "";
+bool s_displayInitialised = false;
 
 const char* eglErrorName(EGLint e)
 {
@@ -72,6 +83,7 @@ bool hasExtension(const char* list, const char* name)
 bool initializeDisplay(EGLDisplay dpy, std::string& error)
 {
     EGLint major = 0, minor = 0;
+    s_displayInitialised = true;
     if (eglInitialize(dpy, &major, &minor) != EGL_TRUE) {
         error = eglFailure("eglInitialize");
         return false;
@@ -123,6 +135,8 @@ std::vector<Candidate> candidateDisplays(std::string& notes)
                 notes += label + ": " + eglFailure("eglGetPlatformDisplayEXT(EGL_PLATFORM_DEVICE_EXT)") + "; ";
                 continue;
             }
+            if (!isSoftware && *s_driver != '\0')
+                continue; // a named software driver never runs on a GPU's device
             (isSoftware ? software : out).push_back({dpy, "device", label});
         }
         out.insert(out.end(), software.begin(), software.end());
@@ -266,6 +280,11 @@ std::unique_ptr<HeadlessGL> HeadlessGL::create(std::string& error)
             notes += c.label + ": OpenGL 2.1 or later needed, the context offers \"" + version + "\"; ";
             continue;
         }
+        const std::string mismatch = checkRenderer(renderer != nullptr ? renderer : "");
+        if (!mismatch.empty()) {
+            notes += c.label + ": " + mismatch + "; ";
+            continue;
+        }
         gl->version_ = version;
         gl->renderer_ = renderer != nullptr ? renderer : "";
         return gl;
@@ -274,6 +293,40 @@ std::unique_ptr<HeadlessGL> HeadlessGL::create(std::string& error)
     if (error.size() >= 2 && error.compare(error.size() - 2, 2, "; ") == 0)
         error.resize(error.size() - 2);
     return nullptr;
+}
+
+bool HeadlessGL::selectDriver(const std::string& name, std::string& error)
+{
+    error.clear();
+    const char* known = nullptr;
+    for (const char* d : kDrivers) {
+        if (name == d)
+            known = d;
+    }
+    if (known == nullptr) {
+        error = "unknown GL driver '" + name + "' (llvmpipe, softpipe or zink)";
+        return false;
+    }
+    if (s_displayInitialised && std::strcmp(s_driver, known) != 0) {
+        error = std::string("the GL driver cannot change to ") + known + " once a display is open";
+        return false;
+    }
+    if (setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1) != 0 || setenv("GALLIUM_DRIVER", known, 1) != 0) {
+        error = "cannot set the environment that selects the GL driver";
+        return false;
+    }
+    s_driver = known;
+    return true;
+}
+
+const char* HeadlessGL::selectedDriver() { return s_driver; }
+
+std::string HeadlessGL::checkRenderer(const std::string& renderer)
+{
+    const std::size_t n = std::strlen(s_driver);
+    if (n == 0 || renderer.compare(0, n, s_driver) == 0)
+        return std::string();
+    return std::string("the context came from \"") + renderer + "\", not from the " + s_driver + " driver";
 }
 
 bool HeadlessGL::displayAvailable()

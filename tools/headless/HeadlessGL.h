@@ -19,6 +19,16 @@
 // missing, with a 1x1 pbuffer. With no surface the default framebuffer (name 0) is incomplete:
 // draw into a Framebuffer.
 //
+// Drivers. By default the context comes from whatever driver the platform above offers first
+// (a GPU's, else Mesa's llvmpipe). selectDriver() names one of Mesa's software drivers instead:
+//   "llvmpipe"  Mesa's JIT-compiled rasteriser (the default without a GPU);
+//   "softpipe"  Mesa's reference rasteriser, interpreted, slow;
+//   "zink"      Mesa's OpenGL on Vulkan, here on the lavapipe Vulkan driver (mesa-vulkan-drivers).
+// Mesa reads its choice from the environment (LIBGL_ALWAYS_SOFTWARE, GALLIUM_DRIVER) once, when a
+// display loads its driver, so the choice is process-wide and must come before any display is
+// initialised; child processes inherit it. With a driver named, hardware devices are passed over
+// and a context whose GL_RENDERER does not begin with the driver's name is refused.
+//
 // Threads: a context is current on one thread at a time. create() leaves the new context current
 // on the calling thread; makeCurrent() moves it to the calling thread. Framebuffer calls need a
 // current context (the one they were created in, or one sharing its objects).
@@ -36,6 +46,16 @@ public:
     // GL call that failed (with the error code as text) on every platform tried. The caller owns
     // the result.
     static std::unique_ptr<HeadlessGL> create(std::string& error);
+
+    // Names the driver every later context of this process must come from ("llvmpipe",
+    // "softpipe" or "zink"; see above). False, with `error` saying why, for any other name or
+    // once a display has been initialised. [main thread, before any GL or EGL call]
+    static bool selectDriver(const std::string& name, std::string& error);
+    // The driver named by selectDriver(), or "" when none was; a static string.
+    static const char* selectedDriver();
+    // Empty when `renderer` (a GL_RENDERER text) is the selected driver's or no driver was
+    // selected; else a one-line explanation. Also for contexts made elsewhere (GLX windows).
+    static std::string checkRenderer(const std::string& renderer);
 
     // Whether any EGL display can be initialised at all (on any of the platforms above; on
     // Windows: whether a window can be made). Tests use it to tell "this machine has no display"

@@ -110,6 +110,18 @@ std::unique_ptr<HeadlessGL> HeadlessGL::create(std::string& error)
     return gl;
 }
 
+// Choosing Mesa's driver by name works through Mesa's own environment, which only the Linux build
+// reaches; on Windows the driver is whatever opengl32 loads.
+bool HeadlessGL::selectDriver(const std::string& name, std::string& error)
+{
+    error = "choosing the GL driver (\"" + name + "\") is only possible on Linux";
+    return false;
+}
+
+const char* HeadlessGL::selectedDriver() { return ""; }
+
+std::string HeadlessGL::checkRenderer(const std::string&) { return std::string(); }
+
 bool HeadlessGL::displayAvailable()
 {
     // Whether this process can have a window at all (a desktop to put it on).

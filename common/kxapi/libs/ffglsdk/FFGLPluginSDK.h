@@ -141,8 +141,9 @@ struct SetParameterStructTag {
 
 // Record layouts, checked against the host's documented sizes and offsets.
 #include <cstddef>
+#include <type_traits>
 #if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(FFWord) == 4, "32-bit words");
+static_assert(std::is_same<FFWord, uint32_t>::value, "32-bit words are uint32_t");
 static_assert(sizeof(PluginInfoStructTag) == 32, "information record");
 static_assert(offsetof(PluginInfoStructTag, PluginUniqueID) == 8, "unique ID at 8");
 static_assert(offsetof(PluginInfoStructTag, PluginName) == 12, "name at 12");
@@ -234,3 +235,7 @@ __attribute__((visibility("default")))
 #endif
 FFWord plugMain(uint32_t functionCode, FFWord inputValue, FFWord instanceID);
 }
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(std::is_same<decltype(&plugMain), uint32_t (*)(uint32_t, uint32_t, uint32_t)>::value,
+              "the 32-bit entry point takes and returns three 32-bit words");
+#endif

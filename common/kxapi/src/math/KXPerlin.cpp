@@ -7,7 +7,13 @@
 #include "KXPerlin.h"
 
 #include <array>
+#include <cfloat>
 #include <cstdint>
+
+// Each float operation must round to float on its own. x87 code (gcc's 32-bit x86 default)
+// keeps intermediates in extended precision and gives other results; build such targets with
+// SSE2 arithmetic (-msse2 -mfpmath=sse, see cmake/i386-linux-gnu.cmake).
+static_assert(FLT_EVAL_METHOD == 0, "the noise needs float expressions evaluated in float (FLT_EVAL_METHOD 0)");
 
 namespace KXMath {
 

@@ -1,6 +1,7 @@
-// The reference cases of tests/reference/cases.txt: which plug-in renders what, and where its
-// kept pictures are. Read by the reference test (Linux) and by the Windows host's tests, which
-// compare ffglhost.exe's frames with the same pictures. Header only; plain values; any thread.
+// The reference cases of tests/reference/cases.txt, read the same way on every platform: which
+// plug-in renders what, and the kept pictures of a case. The Linux picture tests build on it
+// (tests/host/ReferenceCases.h: rendering and comparing), and the Windows host's tests compare
+// ffglhost.exe's frames with the same pictures. Header only; plain values; any thread.
 #pragma once
 
 #include <algorithm>
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace reference {
+namespace refcases {
 
 // One line of cases.txt: case  plug-in  size  frames  every  settings (NAME=VALUE, ';' between).
 struct Case {
@@ -22,19 +23,17 @@ struct Case {
     std::vector<std::string> settings; // NAME=VALUE
 };
 
-inline std::string trim(const std::string& s)
+// Every case of `casesFile`, in file order (comments and blank lines skipped).
+inline std::vector<Case> loadCases(const std::filesystem::path& casesFile)
 {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos)
-        return std::string();
-    return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
-}
-
-// Every case of `folder`/cases.txt, in file order (comments and blank lines skipped).
-inline std::vector<Case> loadCases(const std::filesystem::path& folder)
-{
+    auto trim = [](const std::string& s) {
+        const auto first = s.find_first_not_of(" \t\r");
+        if (first == std::string::npos)
+            return std::string();
+        return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+    };
     std::vector<Case> cases;
-    std::ifstream in(folder / "cases.txt");
+    std::ifstream in(casesFile);
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         Case c;
@@ -52,7 +51,7 @@ inline std::vector<Case> loadCases(const std::filesystem::path& folder)
     return cases;
 }
 
-// The kept PNG files of a case folder, sorted by name.
+// The .png file names in `folder`, sorted.
 inline std::vector<std::string> pngFilesIn(const std::filesystem::path& folder)
 {
     std::vector<std::string> files;
@@ -64,4 +63,4 @@ inline std::vector<std::string> pngFilesIn(const std::filesystem::path& folder)
     return files;
 }
 
-} // namespace reference
+} // namespace refcases
