@@ -310,6 +310,11 @@ TEST_F(FfglhostExe, LinuxOnlyFeaturesAreRefusedInOneLine)
         EXPECT_TRUE(contains(err[0], " is Linux-only; this Windows ffglhost offers info, render and validate"))
             << err[0];
     }
+    // Mesa's drivers are chosen through Mesa's environment, which only the Linux build reaches.
+    const auto driver = host({"render", quorus, "--driver", "softpipe"});
+    EXPECT_EQ(driver.status, 2) << driver.out << driver.err;
+    EXPECT_EQ(programrun::lines(driver.err).size(), 1u) << driver.err;
+    EXPECT_TRUE(contains(driver.err, "only possible on Linux")) << driver.err;
     EXPECT_TRUE(written().empty());
     // --in-process asks for what happens anyway.
     EXPECT_EQ(host({"render", quorus, "--size", "32x18", "--frames", "1", "--in-process"}).status, 0);

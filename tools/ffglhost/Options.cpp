@@ -95,8 +95,8 @@ const char kHelp[] =
     "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL\n"
     "display (render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n"
     "\n"
-    "Linux only: preview, sheet, render --video, and the watched worker process with --timeout\n"
-    "(ffglhost.exe on Windows runs every plug-in in its own process, as --in-process does).\n";
+    "Linux only: preview, sheet, render --video, --driver, and the watched worker process with\n"
+    "--timeout (ffglhost.exe on Windows runs each plug-in in its own process, like --in-process).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
