@@ -137,7 +137,6 @@ TEST_F(FfglhostExe, InfoShowsEachPluginsIdentityAndParameters)
             std::find_if(out.begin(), out.end(), [](const std::string& l) { return startsWith(l, "  index"); });
         ASSERT_NE(header, out.end()) << r.out;
         EXPECT_EQ(out.end() - header - 1, p.parameters) << r.out;
-        EXPECT_TRUE(contains(r.out, "\r\n")) << "standard output is in text mode on Windows";
     }
 }
 
@@ -148,7 +147,10 @@ TEST_F(FfglhostExe, RenderWritesALitChangingPictureOfEachPlugin)
         const auto r =
             host({"render", dll(p.name), "--size", "160x90", "--frames", "10", "--every", "1", "--out", folder});
         ASSERT_EQ(r.status, 0) << p.name << "\n" << r.out << r.err;
-        EXPECT_TRUE(contains(r.out, "rendered 10 frames of " + std::string(p.name) + " at 160x90\r\n")) << r.out;
+        const auto out = programrun::lines(r.out);
+        EXPECT_NE(std::find(out.begin(), out.end(), "rendered 10 frames of " + std::string(p.name) + " at 160x90"),
+                  out.end())
+            << r.out;
         EXPECT_TRUE(contains(r.out, "wrote 10 files into " + folder)) << r.out;
         hosttest::RgbImage first, last;
         ASSERT_TRUE(hosttest::readPngRgb(work() / folder / "frame_00001.png", first)) << p.name;
