@@ -3,6 +3,7 @@
 # MinGW build of, built here from Debian's own sources:
 #
 #   KX_TINYXML_SOURCE_DIR  an unpacked, patched Debian source package of TinyXML (required)
+#   KX_PNG_SOURCE_DIR      the same of libpng (required)
 #   KX_GTEST_SOURCE_DIR    GoogleTest's sources (Debian's googletest package: /usr/src/googletest)
 #
 # Tests run under Wine when the build machine is not Windows: every test program gets
@@ -32,6 +33,27 @@ target_compile_options(tinyxml PRIVATE -w) # not our code
 target_include_directories(tinyxml PUBLIC ${KX_TINYXML_SOURCE_DIR})
 add_library(KX::TinyXML ALIAS tinyxml)
 set(KX_TINYXML_FOUND TRUE)
+
+# libpng as Debian builds it, for ffglhost.exe's pictures: the library sources of its source
+# package with the configuration libpng ships prebuilt, on the MinGW zlib Debian ships
+# (libz-mingw-w64-dev), linked statically like everything else.
+set(KX_PNG_SOURCE_DIR "" CACHE PATH "Unpacked Debian source package of libpng")
+if(NOT EXISTS "${KX_PNG_SOURCE_DIR}/png.c")
+  message(FATAL_ERROR "KX_PNG_SOURCE_DIR must name libpng's unpacked source (scripts/build-windows.sh fetches it)")
+endif()
+set(ZLIB_USE_STATIC_LIBS ON)
+find_package(ZLIB REQUIRED)
+set(KX_PNG_CONFIG_DIR ${CMAKE_BINARY_DIR}/deps/png)
+configure_file(${KX_PNG_SOURCE_DIR}/scripts/pnglibconf.h.prebuilt ${KX_PNG_CONFIG_DIR}/pnglibconf.h COPYONLY)
+set(KX_PNG_SOURCES png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset pngtrans
+    pngwio pngwrite pngwtran pngwutil)
+list(TRANSFORM KX_PNG_SOURCES PREPEND ${KX_PNG_SOURCE_DIR}/)
+list(TRANSFORM KX_PNG_SOURCES APPEND .c)
+add_library(png STATIC ${KX_PNG_SOURCES})
+target_compile_options(png PRIVATE -w) # not our code
+target_include_directories(png PUBLIC ${KX_PNG_SOURCE_DIR} ${KX_PNG_CONFIG_DIR})
+target_link_libraries(png PUBLIC ZLIB::ZLIB)
+add_library(PNG::PNG ALIAS png)
 
 # GoogleTest from source, built into the build folder with the same compiler and flags.
 set(KX_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources")

@@ -9,11 +9,14 @@
 # Results: build-win64/plugins/Quorus.dll and Afterglow.dll (each exports only plugMain and
 # imports only system DLLs), and the test programs in build-win64/tests/.
 #
-# Debian ships no MinGW build of TinyXML, so it is built from Debian's own source package of the
-# version the Linux build uses, with Debian's patches, downloaded through a private apt
-# configuration under build-win64/deps/apt (the machine's package sources stay as they are).
-# GoogleTest is built from Debian's googletest package (/usr/src/googletest). Nothing of either
+# Debian ships no MinGW build of TinyXML or libpng, so each is built from Debian's own source
+# package of the version the Linux build uses (libtinyxml-dev, libpng-dev), with Debian's patches,
+# downloaded through a private apt configuration under build-win64/deps/apt (the machine's
+# package sources stay as they are); libpng links the MinGW zlib Debian ships (libz-mingw-w64-dev).
+# GoogleTest is built from Debian's googletest package (/usr/src/googletest). Nothing of these
 # is written into the repository.
+#
+# Results also: build-win64/ffglhost.exe, the host (info, render, validate) for trying the DLLs.
 #
 # Wine runs with a private prefix in build-win64/wine, under a virtual X display (xvfb-run) so
 # that the GL tests get a WGL context; its background server is stopped at the end of every run.
@@ -38,22 +41,17 @@ bash scripts/setup.sh --windows --no-build
 
 deps="$PWD/$build_dir/deps"
 
-# TinyXML: Debian's source package of the version the Linux build uses, unpacked with Debian's
-# patches applied (dpkg-source). apt reads a private copy of the machine's Debian sources, with
-# deb-src in place of deb, and keeps its lists and downloads under $deps/apt.
-fetch_tinyxml() {
-  local version source_dir apt
-  version=$(dpkg-query -W -f='${source:Version}\n' libtinyxml-dev | head -n 1)
-  source_dir="$deps/tinyxml-$version"
-  if [ -f "$source_dir/.unpacked" ]; then
-    TINYXML_SOURCE_DIR=$(cat "$source_dir/.unpacked")
-    return
-  fi
-  echo "==> Fetching Debian's TinyXML source package $version"
-  apt="$deps/apt"
-  rm -rf "$apt" "$source_dir"
-  mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial" "$source_dir"
-  local f
+# Debian's own source packages, unpacked with Debian's patches applied (dpkg-source), of the
+# versions the Linux build uses: apt reads a private copy of the machine's Debian sources, with
+# deb-src in place of deb, and keeps its lists and downloads under $deps/apt. The lists are
+# fetched once per run, when the first package is missing.
+apt_ready=0
+apt_opts=()
+prepare_source_apt() {
+  [ "$apt_ready" -eq 0 ] || return 0
+  local apt="$deps/apt" f
+  rm -rf "$apt"
+  mkdir -p "$apt/sources.list.d" "$apt/lists/partial" "$apt/cache/archives/partial"
   for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
     [ -f "$f" ] || continue
     sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$f"
@@ -62,29 +60,72 @@ fetch_tinyxml() {
     [ -f "$f" ] || continue
     sed 's/^Types:.*/Types: deb-src/' "$f" > "$apt/sources.list.d/$(basename "$f")"
   done
-  local opts=(
+  apt_opts=(
     -o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.list.d"
     -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache"
     -o Debug::NoLocking=1 -o APT::Sandbox::User=root
   )
   # Sources other than Debian's may have no source index; what counts is that the download works.
-  apt-get "${opts[@]}" -qq update || true
-  (cd "$source_dir" && apt-get "${opts[@]}" -qq source "tinyxml=$version")
-  TINYXML_SOURCE_DIR=$(find "$source_dir" -mindepth 2 -maxdepth 2 -name tinyxml.cpp -printf '%h\n' | head -n 1)
-  if [ -z "$TINYXML_SOURCE_DIR" ]; then
-    echo "build-windows.sh: Debian's TinyXML source package did not unpack" >&2
+  apt-get "${apt_opts[@]}" -qq update || true
+  apt_ready=1
+}
+
+# The newest version of source package $1 other than $2 that apt can see with the upstream version of $2
+# (Debian's mirror may no longer carry the security archive's latest upload of a package).
+same_upstream_version() {
+  local upstream=${2%-*} best="" v
+  for v in $(apt-cache "${apt_opts[@]}" showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p'); do
+    [ "${v%-*}" = "$upstream" ] && [ "$v" != "$2" ] || continue
+    if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
+  done
+  echo "$best"
+}
+
+# fetch_source BINARY_PACKAGE MARKER_FILE: unpacks the source package of the installed
+# BINARY_PACKAGE under $deps and sets SOURCE_DIR to the folder that holds MARKER_FILE. When that
+# exact version cannot be downloaded, the newest one of the same upstream version is used and a
+# warning names both.
+fetch_source() {
+  local binary=$1 marker=$2 name version source_dir fallback
+  name=$(dpkg-query -W -f='${source:Package}\n' "$binary" | head -n 1)
+  version=$(dpkg-query -W -f='${source:Version}\n' "$binary" | head -n 1)
+  source_dir="$deps/$name-$version"
+  if [ -f "$source_dir/.unpacked" ]; then
+    SOURCE_DIR=$(cat "$source_dir/.unpacked")
+    return
+  fi
+  echo "==> Fetching Debian's source package $name $version"
+  prepare_source_apt
+  rm -rf "$source_dir"
+  mkdir -p "$source_dir"
+  if ! (cd "$source_dir" && apt-get "${apt_opts[@]}" -qq source "$name=$version" 2>/dev/null); then
+    fallback=$(same_upstream_version "$name" "$version")
+    if [ -z "$fallback" ]; then
+      echo "build-windows.sh: cannot download Debian's source package $name $version" >&2
+      exit 1
+    fi
+    echo "build-windows.sh: warning: $name $version cannot be downloaded from the mirror; using $fallback" >&2
+    rm -rf "$source_dir" && mkdir -p "$source_dir"
+    (cd "$source_dir" && apt-get "${apt_opts[@]}" -qq source "$name=$fallback")
+  fi
+  SOURCE_DIR=$(find "$source_dir" -mindepth 2 -maxdepth 2 -name "$marker" -printf '%h\n' | head -n 1)
+  if [ -z "$SOURCE_DIR" ]; then
+    echo "build-windows.sh: Debian's source package $name did not unpack" >&2
     exit 1
   fi
-  echo "$TINYXML_SOURCE_DIR" > "$source_dir/.unpacked"
+  echo "$SOURCE_DIR" > "$source_dir/.unpacked"
 }
 
 mkdir -p "$deps"
-fetch_tinyxml
+fetch_source libtinyxml-dev tinyxml.cpp
+TINYXML_SOURCE_DIR=$SOURCE_DIR
+fetch_source libpng-dev png.c
+PNG_SOURCE_DIR=$SOURCE_DIR
 
 echo "==> Configuring $build_dir"
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DKX_TINYXML_SOURCE_DIR="$TINYXML_SOURCE_DIR" >/dev/null
+  -DKX_TINYXML_SOURCE_DIR="$TINYXML_SOURCE_DIR" -DKX_PNG_SOURCE_DIR="$PNG_SOURCE_DIR" >/dev/null
 echo "==> Building $build_dir"
 cmake --build "$build_dir" -j "$(nproc)"
 

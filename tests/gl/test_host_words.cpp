@@ -5,7 +5,7 @@
 // Each record the host hands over is a heap block of exactly its size, so that a plug-in reading
 // past it trips the address sanitizer.
 #include "GLTestFixture.h"
-#include "PluginEntry.h"
+#include "PluginEntryPoint.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -83,7 +83,7 @@ float wordFloat(Word w)
 Entry loadEntry()
 {
     std::string error;
-    auto entry = reinterpret_cast<Entry>(loadPluginEntry(QUORUS_PLUGIN_PATH, error));
+    auto entry = reinterpret_cast<Entry>(kxtest::loadPlugMain(QUORUS_PLUGIN_PATH, error));
     if (entry == nullptr)
         ADD_FAILURE() << error;
     return entry; // the library stays loaded until the process ends

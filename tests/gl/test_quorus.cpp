@@ -8,8 +8,8 @@
 #include "FFWordBits.h"
 #include "GLTestFixture.h"
 #include "HeadlessGL.h"
+#include "PluginEntryPoint.h"
 #include "KXPerlin.h"
-#include "PluginEntry.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -68,11 +68,10 @@ PlugMain loadPlugMain(std::string& error)
     if (!tried) {
         tried = true;
         const char* path = pluginPath();
-        if (path == nullptr) {
+        if (path == nullptr)
             loadError = "plug-in path unknown (QUORUS_PLUGIN_PATH)";
-        } else {
-            entry = reinterpret_cast<PlugMain>(loadPluginEntry(path, loadError));
-        }
+        else
+            entry = reinterpret_cast<PlugMain>(kxtest::loadPlugMain(path, loadError));
     }
     error = loadError;
     return entry;

@@ -15,18 +15,6 @@ namespace fs = std::filesystem;
 
 namespace refcases {
 
-namespace {
-
-std::string trim(const std::string& s)
-{
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return std::string();
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
-
-} // namespace
-
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 std::string testName(const Case& c)
@@ -36,27 +24,6 @@ std::string testName(const Case& c)
         if (!std::isalnum(static_cast<unsigned char>(ch)))
             ch = '_';
     return name;
-}
-
-std::vector<Case> loadCases(const fs::path& casesFile)
-{
-    std::vector<Case> cases;
-    std::ifstream in(casesFile);
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        Case c;
-        if (!(fields >> c.name) || c.name[0] == '#')
-            continue;
-        fields >> c.plugin >> c.size >> c.frames >> c.every;
-        std::string rest;
-        std::getline(fields, rest);
-        std::istringstream pairs(rest);
-        for (std::string pair; std::getline(pairs, pair, ';');)
-            if (!trim(pair).empty())
-                c.settings.push_back(trim(pair));
-        cases.push_back(c);
-    }
-    return cases;
 }
 
 std::string renderCase(const std::string& ffglhost, const fs::path& pluginDir, const Case& c, const fs::path& out,
@@ -75,17 +42,6 @@ std::string renderCase(const std::string& ffglhost, const fs::path& pluginDir, c
     if (WIFEXITED(raw) && WEXITSTATUS(raw) == 0)
         return std::string();
     return cmd + "\nfailed; its output is in " + out.string() + ".log";
-}
-
-std::vector<std::string> pngFilesIn(const fs::path& folder)
-{
-    std::vector<std::string> files;
-    if (fs::is_directory(folder))
-        for (const auto& e : fs::directory_iterator(folder))
-            if (e.path().extension() == ".png")
-                files.push_back(e.path().filename().string());
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 Difference compare(const hostrun::Image& got, const hostrun::Image& want, int levels)

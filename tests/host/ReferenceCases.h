@@ -1,10 +1,11 @@
-// The reference-picture cases of tests/reference/cases.txt and what the picture tests do with
-// them: render a case with some ffglhost and plug-in folder, list the frames it wrote, and
-// measure how far two frames lie apart. Used by the kept-picture test (per GL driver) and by the
+// What the picture tests do with the reference cases of tests/reference/cases.txt (the cases
+// themselves and their kept frames: ReferenceCaseList.h): render a case with some ffglhost and
+// plug-in folder, and measure how far two frames lie apart. Used by the kept-picture test (per GL driver) and by the
 // comparison of the 32-bit build with the 64-bit one. One thread; runs ffglhost as a child.
 #pragma once
 
 #include "HostRun.h"
+#include "ReferenceCaseList.h"
 
 #include <filesystem>
 #include <string>
@@ -12,31 +13,16 @@
 
 namespace refcases {
 
-// One line of cases.txt.
-struct Case {
-    std::string name;
-    std::string plugin;
-    std::string size;
-    std::string frames;
-    std::string every;
-    std::vector<std::string> settings; // NAME=VALUE
-};
-
 // How gtest names a case in its messages.
 void PrintTo(const Case& c, std::ostream* os);
 // A gtest parameter name for the case (letters, digits and '_').
 std::string testName(const Case& c);
-
-std::vector<Case> loadCases(const std::filesystem::path& casesFile);
 
 // Renders `c` with the program `ffglhost` and the plug-in `pluginDir`/<plug-in>.so into the
 // folder `out` (emptied first), with `extraArgs` (already quoted) added to the command line.
 // Empty on success, else the command and where its output went.
 std::string renderCase(const std::string& ffglhost, const std::filesystem::path& pluginDir, const Case& c,
                        const std::filesystem::path& out, const std::string& extraArgs = std::string());
-
-// The .png file names in `folder`, sorted.
-std::vector<std::string> pngFilesIn(const std::filesystem::path& folder);
 
 // How far two pictures lie apart: differing pixels, the largest difference of one channel, and
 // the pixels whose largest channel difference is above `levels`.

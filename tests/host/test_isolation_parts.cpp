@@ -1,8 +1,10 @@
 // The pieces the host's isolation is built from, on their own: the flight record that says where
 // a plug-in was when its process died, the last lines of its output, output files that appear
-// only when whole, and the check of a plug-in file before it is loaded.
+// only when whole, and the check of a plug-in file before it is loaded (the ELF shared objects of
+// this host, and the Windows host's DLLs on made-up headers).
 #include "FlightRecord.h"
 #include "OutputTail.h"
+#include "PeImageCheck.h"
 #include "PendingFile.h"
 #include "SharedObjectCheck.h"
 #include "TemporaryFiles.h"
@@ -12,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -184,6 +188,92 @@ TEST_F(ScratchFolder, SharedObjectsCutAnywhereAreRefusedBeforeLoading)
 #if defined(__x86_64__)
     EXPECT_EQ(hostObjectKind(), "64-bit x86-64");
 #endif
+}
+
+// A DLL's headers as the Windows loader reads them, in memory: MS-DOS header, PE header at 0x80,
+// a PE32+ optional header and one section whose 512 bytes end the 1024-byte file.
+class DllBytes : public ImageBytes {
+public:
+    std::vector<unsigned char> bytes = std::vector<unsigned char>(1024, 0);
+
+    DllBytes()
+    {
+        put(0, "MZ", 2);
+        put32(0x3C, 0x80);
+        put(0x80, "PE\0\0", 4);
+        put16(kFile, 0x8664);   // machine: x86-64
+        put16(kFile + 2, 1);    // sections
+        put16(kFile + 16, 240); // optional header size
+        put16(kFile + 18, 0x2022); // DLL, executable, large addresses
+        put16(kFile + 20, 0x20B);  // PE32+
+        put32(kSection + 16, 512); // raw size
+        put32(kSection + 20, 512); // raw offset
+    }
+    void put(std::size_t at, const char* text, std::size_t n) { std::memcpy(bytes.data() + at, text, n); }
+    void put16(std::size_t at, unsigned v)
+    {
+        bytes[at] = static_cast<unsigned char>(v);
+        bytes[at + 1] = static_cast<unsigned char>(v >> 8);
+    }
+    void put32(std::size_t at, uint32_t v)
+    {
+        put16(at, v & 0xFFFF);
+        put16(at + 2, v >> 16);
+    }
+
+    uint64_t size() const override { return bytes.size(); }
+    bool readAt(void* out, std::size_t n, uint64_t offset) const override
+    {
+        if (!insideImage(offset, n, bytes.size()))
+            return false;
+        std::memcpy(out, bytes.data() + offset, n);
+        return true;
+    }
+
+    static constexpr std::size_t kFile = 0x84;                // COFF file header
+    static constexpr std::size_t kSection = 0x84 + 20 + 240;  // the section header
+};
+
+TEST(PeImageCheckTest, AcceptsOnlyWholeDllsOfThisMachine)
+{
+    EXPECT_TRUE(checkPeImage(DllBytes(), "p.dll").ok());
+    EXPECT_EQ(peHostKind(), "64-bit x86-64");
+
+    const struct {
+        const char* label;
+        std::function<void(DllBytes&)> change;
+        const char* why;
+    } cases[] = {
+        {"one byte", [](DllBytes& d) { d.bytes.resize(1); },
+         "p.dll is not an FFGL plug-in: it is no Windows DLL (it lacks the MZ signature)"},
+        {"ELF", [](DllBytes& d) { d.put(0, "\x7f" "ELF", 4); }, "it is an ELF shared object"},
+        {"short MS-DOS header", [](DllBytes& d) { d.bytes.resize(40); }, "truncated inside its MS-DOS header"},
+        {"PE header past the end", [](DllBytes& d) { d.put32(0x3C, 0xFFFFFFF0u); },
+         "MS-DOS program without a PE header"},
+        {"no PE signature", [](DllBytes& d) { d.put(0x80, "PX", 2); }, "without a PE signature"},
+        {"cut in the PE header", [](DllBytes& d) { d.bytes.resize(0x90); }, "truncated inside its PE header"},
+        {"unknown optional header", [](DllBytes& d) { d.put16(DllBytes::kFile + 20, 0x107); },
+         "its PE header is damaged"},
+        {"program", [](DllBytes& d) { d.put16(DllBytes::kFile + 18, 0x0022); },
+         "it is a 64-bit x86-64 program (.exe), not a DLL"},
+        {"32-bit", [](DllBytes& d) { d.put16(DllBytes::kFile, 0x14C); d.put16(DllBytes::kFile + 20, 0x10B); },
+         "p.dll is a 32-bit x86 DLL; this ffglhost is 64-bit x86-64"},
+        {"ARM64", [](DllBytes& d) { d.put16(DllBytes::kFile, 0xAA64); }, "p.dll is a 64-bit ARM64 DLL"},
+        {"no sections", [](DllBytes& d) { d.put16(DllBytes::kFile + 2, 0); }, "damaged (no sections)"},
+        {"section table past the end", [](DllBytes& d) { d.put16(DllBytes::kFile + 2, 0xFFFF); },
+         "its section headers end at byte 2621792, the file has 1024 bytes"},
+        {"section data cut", [](DllBytes& d) { d.bytes.resize(1000); },
+         "its sections need 1024 bytes, the file has 1000"},
+        {"section data far out", [](DllBytes& d) { d.put32(DllBytes::kSection + 20, 0xFFFFFF00u); },
+         "its sections need 4294967552 bytes"},
+    };
+    for (const auto& c : cases) {
+        DllBytes d;
+        c.change(d);
+        const Status s = checkPeImage(d, "p.dll");
+        EXPECT_EQ(s.exitCode(), kExitBadInput) << c.label;
+        EXPECT_NE(s.message().find(c.why), std::string::npos) << c.label << ": " << s.message();
+    }
 }
 
 } // namespace

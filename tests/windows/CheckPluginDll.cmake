@@ -1,6 +1,7 @@
 # Checks a plug-in DLL's export and import tables, as read by the cross objdump:
 #
 #   cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DDLL=Quorus.dll -P CheckPluginDll.cmake
+#   cmake -DOBJDUMP=... -DDLL=ffglhost.exe -DPROGRAM=ON -P CheckPluginDll.cmake   (imports only)
 #
 # The DLL must export exactly plugMain (by that plain name) and import only from system DLLs:
 # kernel32, user32, gdi32, opengl32, glu32 and the C runtime (msvcrt, or the UCRT). Anything else,
@@ -35,10 +36,11 @@ foreach(line IN LISTS lines)
     set(in_names FALSE)
   endif()
 endforeach()
-if(NOT seen_export_table)
+if(PROGRAM)
+  # A program: only its imports count.
+elseif(NOT seen_export_table)
   message(FATAL_ERROR "${DLL} has no export name table")
-endif()
-if(NOT exports STREQUAL "plugMain")
+elseif(NOT exports STREQUAL "plugMain")
   message(FATAL_ERROR "${DLL} must export exactly plugMain; it exports: ${exports}")
 endif()
 
@@ -50,7 +52,7 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 if(imports STREQUAL "")
-  message(FATAL_ERROR "${DLL} imports nothing: not a plug-in that draws with OpenGL")
+  message(FATAL_ERROR "${DLL} imports nothing: not a program that draws with OpenGL")
 endif()
 set(foreign "")
 foreach(name IN LISTS imports)
@@ -62,4 +64,8 @@ endforeach()
 if(foreign)
   message(FATAL_ERROR "${DLL} imports DLLs that are not part of Windows: ${foreign} (all imports: ${imports})")
 endif()
-message(STATUS "${DLL}: exports plugMain only; imports ${imports}")
+if(PROGRAM)
+  message(STATUS "${DLL}: imports ${imports}")
+else()
+  message(STATUS "${DLL}: exports plugMain only; imports ${imports}")
+endif()

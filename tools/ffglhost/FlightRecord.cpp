@@ -4,7 +4,8 @@
 #include "Status.h"
 
 #include <signal.h>
-#include <time.h>
+
+#include <chrono>
 
 namespace ffglhost {
 
@@ -143,27 +144,29 @@ void useFlightRecord(FlightRecord* record)
 
 int64_t monotonicNs()
 {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+    // CLOCK_MONOTONIC on Linux (libstdc++'s steady clock), the performance counter on Windows.
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string signalName(int signal)
 {
     switch (signal) {
     case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
     case SIGFPE: return "SIGFPE";
     case SIGILL: return "SIGILL";
     case SIGABRT: return "SIGABRT";
-    case SIGKILL: return "SIGKILL";
     case SIGTERM: return "SIGTERM";
     case SIGINT: return "SIGINT";
+#ifdef SIGBUS // POSIX signals the Windows C runtime lacks
+    case SIGBUS: return "SIGBUS";
+    case SIGKILL: return "SIGKILL";
     case SIGHUP: return "SIGHUP";
     case SIGQUIT: return "SIGQUIT";
     case SIGPIPE: return "SIGPIPE";
     case SIGTRAP: return "SIGTRAP";
     case SIGSYS: return "SIGSYS";
+#endif
     default: return "signal " + std::to_string(signal);
     }
 }

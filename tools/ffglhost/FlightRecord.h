@@ -93,7 +93,8 @@ FlightRecord& flightRecord();
 // Makes `record` the active one (nullptr: the private one again). `record` outlives its use.
 void useFlightRecord(FlightRecord* record);
 
-// CLOCK_MONOTONIC in nanoseconds: the clock of the record's start times, the same in every process.
+// The monotonic clock in nanoseconds (CLOCK_MONOTONIC on Linux): the clock of the record's start
+// times, the same in every process.
 int64_t monotonicNs();
 
 // "SIGSEGV", "SIGABRT", ... or "signal 42".

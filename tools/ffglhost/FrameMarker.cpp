@@ -1,7 +1,8 @@
 // Frame-end marks for GL tracers (see FrameMarker.h).
 #include "FrameMarker.h"
 
-#include <EGL/egl.h>
+#include "HeadlessGL.h"
+
 #include <GL/gl.h>
 
 #include <cstring>
@@ -30,7 +31,7 @@ FrameMarker::FrameMarker()
 {
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
     if (hasWord(extensions, "GL_GREMEDY_frame_terminator"))
-        terminate_ = reinterpret_cast<void (*)()>(eglGetProcAddress("glFrameTerminatorGREMEDY"));
+        terminate_ = reinterpret_cast<void (*)()>(kxhost::HeadlessGL::procAddress("glFrameTerminatorGREMEDY"));
 }
 
 void FrameMarker::frameDone() const

@@ -25,8 +25,7 @@ Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out)
     const std::string driver = kxhost::HeadlessGL::selectedDriver();
     if (!kxhost::HeadlessGL::displayAvailable())
         return Status::badInput(driver.empty()
-                                    ? "no EGL display could be opened (no GPU driver or Mesa EGL on this machine): "
-                                      "cannot render headless"
+                                    ? std::string(kxhost::HeadlessGL::noDisplayText()) + ": cannot render headless"
                                     : "cannot bring up the GL driver " + driver +
                                           " here: no EGL display initialises with it (Mesa's messages above say why)");
     std::string error;

@@ -1,7 +1,11 @@
 // Jobs in the host's own process (see InProcessSupervisor.h).
 #include "InProcessSupervisor.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <fcntl.h>
+#endif
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,7 +33,11 @@ WorkerEnd InProcessSupervisor::run(const WorkerJob& job, const WorkerOptions& op
     int saved = -1;
     if (options.captureOutput) {
         // The report keeps the real standard output; everything else printed goes to standard error.
+#ifdef _WIN32
+        saved = _dup(STDOUT_FILENO); // no child processes here to keep it from
+#else
         saved = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+#endif
         if (saved >= 0 && dup2(STDERR_FILENO, STDOUT_FILENO) >= 0)
             report = saved;
     }

@@ -93,7 +93,10 @@ const char kHelp[] =
     "\n"
     "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or the plug-in\n"
     "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL\n"
-    "display (render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n";
+    "display (render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n"
+    "\n"
+    "Linux only: preview, sheet, render --video, --driver, and the watched worker process with\n"
+    "--timeout (ffglhost.exe on Windows runs each plug-in in its own process, like --in-process).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -154,6 +157,7 @@ Status parseTimeout(const std::string& text, Options& out)
         return Status::badInput("--timeout \"" + text + "\": expected seconds, more than 0 and at most " +
                                 std::to_string(static_cast<int>(kMaxTimeoutSeconds)));
     out.timeoutSeconds = v;
+    out.timeoutGiven = true;
     return Status();
 }
 

@@ -63,6 +63,7 @@ struct Options {
     int steps = kDefaultSheetSteps;         // sheet --steps: values per parameter, 0 to 1
     std::vector<std::string> sheetParameters; // sheet --param: the rows; empty for all
     double timeoutSeconds = kDefaultTimeoutSeconds; // --timeout: longest a plug-in call may take
+    bool timeoutGiven = false;              // --timeout was on the command line
     bool inProcess = false;                 // --in-process: no worker process, no watchdog
     std::string driver;                     // --driver: Mesa driver name, empty for the default
 };

@@ -6,10 +6,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace ffglhost {
 
@@ -36,8 +35,11 @@ Status PendingFile::commit()
 {
     if (!open_)
         return Status::failed("cannot write " + path_ + ": the file was already finished");
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
+    // std::filesystem replaces a file already at the path on Windows too (std::rename does not there).
+    std::error_code ec;
+    std::filesystem::rename(temporary_, path_, ec);
+    if (ec) {
+        const std::string why = ec.message();
         discard();
         return Status::failed("cannot rename " + temporary_ + " to " + path_ + ": " + why);
     }

@@ -2,13 +2,11 @@
 #include "PluginLoader.h"
 
 #include "FlightRecord.h"
+#include "LibraryLoader.h"
 #include "SharedObjectCheck.h"
-
-#include <dlfcn.h>
 
 #include <cstring>
 #include <filesystem>
-#include <system_error>
 
 namespace ffglhost {
 
@@ -47,25 +45,19 @@ Status Plugin::open(const std::string& path, std::unique_ptr<Plugin>& out)
     Status s = checkSharedObject(path);
     if (!s.ok())
         return s;
-    std::error_code ec;
-    const std::filesystem::path file(path);
-    // dlopen searches the library path for names without a slash: hand it the file itself.
-    const std::string absolute = std::filesystem::absolute(file, ec).string();
     FlightRecord& flight = flightRecord();
     // Until code 0 names it, the plug-in goes by its file name.
-    const int slot = flight.addPlugin(file.stem().string());
-    dlerror();
+    const int slot = flight.addPlugin(std::filesystem::path(path).stem().string());
+    std::string why;
     flight.loading(slot);
-    void* handle = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = openLibrary(path, why);
     flight.settled();
-    if (handle == nullptr) {
-        const char* why = dlerror();
-        return Status::badInput(path + " is not an FFGL plug-in: " + (why != nullptr ? why : "dlopen failed"));
-    }
-    void* symbol = dlsym(handle, "plugMain");
+    if (handle == nullptr)
+        return Status::badInput(path + " is not an FFGL plug-in: " + why);
+    void* symbol = librarySymbol(handle, "plugMain");
     if (symbol == nullptr) {
         flight.unloading(slot);
-        dlclose(handle);
+        closeLibrary(handle);
         flight.settled();
         return Status::badInput(path + " is not an FFGL plug-in: it exports no plugMain");
     }
@@ -80,7 +72,7 @@ Plugin::~Plugin()
     if (handle_ != nullptr) {
         FlightRecord& flight = flightRecord();
         flight.unloading(slot_);
-        dlclose(handle_);
+        closeLibrary(handle_);
         flight.settled();
     }
 }

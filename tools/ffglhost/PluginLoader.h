@@ -1,7 +1,8 @@
-// One FFGL plug-in file loaded into the host: the shared object opened with dlopen, its
-// `plugMain` entry point, and typed wrappers around the function codes the host uses. Each
-// wrapper checks the answer it gets (failure words, null pointers) and copies texts out of the
-// plug-in at once, since a plug-in may reuse its buffers on the next call.
+// One FFGL plug-in file loaded into the host: the shared object (a DLL on Windows) opened with
+// the platform's loader (LibraryLoader.h), its `plugMain` entry point, and typed wrappers around
+// the function codes the host uses. Each wrapper checks the answer it gets (failure words, null
+// pointers) and copies texts out of the plug-in at once, since a plug-in may reuse its buffers on
+// the next call.
 //
 // Ownership: Plugin owns the library handle. It remembers whether code 1 (initialise) succeeded
 // and, when destroyed, de-initialises (code 2) before it closes the library; instances of the
@@ -35,9 +36,9 @@ float floatOfWord(FFWord word);
 
 class Plugin {
 public:
-    // Checks the file (SharedObjectCheck.h), opens it (RTLD_NOW | RTLD_LOCAL) and finds
-    // plugMain. A missing or unloadable file, a file dlopen rejects or one without plugMain
-    // gives a bad-input status. On success `out` owns the plug-in.
+    // Checks the file (SharedObjectCheck.h), opens it (LibraryLoader.h) and finds plugMain. A
+    // missing or unloadable file, a file the loader rejects or one without plugMain gives a
+    // bad-input status. On success `out` owns the plug-in.
     static Status open(const std::string& path, std::unique_ptr<Plugin>& out);
 
     ~Plugin(); // de-initialises when initialised, then closes the library

@@ -1,167 +1,88 @@
-// The plug-in file check before dlopen (see SharedObjectCheck.h).
+// The plug-in file check before loading (see SharedObjectCheck.h): what every platform asks of
+// the file, then the check of its own library format.
 #include "SharedObjectCheck.h"
 
-#include <elf.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#ifdef _WIN32
+#include "PeImageCheck.h"
+#else
+#include "ElfImageCheck.h"
+#endif
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
-#include <type_traits>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 namespace ffglhost {
 
 namespace {
 
-#if defined(__x86_64__)
-constexpr unsigned kHostMachine = EM_X86_64;
-#elif defined(__i386__)
-constexpr unsigned kHostMachine = EM_386;
-#elif defined(__aarch64__)
-constexpr unsigned kHostMachine = EM_AARCH64;
-#elif defined(__arm__)
-constexpr unsigned kHostMachine = EM_ARM;
-#else
-#error "the ELF machine of this platform is not known here"
-#endif
-constexpr unsigned char kHostClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
-constexpr unsigned char kHostData = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? ELFDATA2LSB : ELFDATA2MSB;
+namespace fs = std::filesystem;
 
-std::string machineName(unsigned machine)
-{
-    switch (machine) {
-    case EM_386: return "x86";
-    case EM_X86_64: return "x86-64";
-    case EM_AARCH64: return "ARM64";
-    case EM_ARM: return "ARM";
-    case EM_PPC: return "PowerPC";
-    case EM_PPC64: return "PowerPC64";
-    case EM_RISCV: return "RISC-V";
-    case EM_MIPS: return "MIPS";
-    case EM_S390: return "S/390";
-    case EM_SPARCV9: return "SPARC V9";
-    default: return "machine " + std::to_string(machine);
-    }
-}
-
-std::string kindText(unsigned char cls, unsigned char data, unsigned machine)
-{
-    std::string kind = cls == ELFCLASS64 ? "64-bit " : (cls == ELFCLASS32 ? "32-bit " : "");
-    if (data != kHostData)
-        kind += data == ELFDATA2MSB ? "big-endian " : "little-endian ";
-    return kind + machineName(machine);
-}
-
-std::string typeText(unsigned type)
-{
-    switch (type) {
-    case ET_EXEC: return "executable";
-    case ET_REL: return "relocatable object (.o)";
-    case ET_CORE: return "core dump";
-    default: return "ELF file of type " + std::to_string(type);
-    }
-}
-
-// The file's header and program headers, in this host's layout (the class was checked first).
-using Ehdr = std::conditional_t<sizeof(void*) == 8, Elf64_Ehdr, Elf32_Ehdr>;
-using Phdr = std::conditional_t<sizeof(void*) == 8, Elf64_Phdr, Elf32_Phdr>;
-
-bool readAt(int fd, void* out, std::size_t bytes, uint64_t offset)
-{
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = pread(fd, static_cast<char*>(out) + done, bytes - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+// The bytes of an open file.
+class FileBytes : public ImageBytes {
+public:
+    FileBytes(std::ifstream& in, uint64_t size) : in_(in), size_(size) {}
+    uint64_t size() const override { return size_; }
+    bool readAt(void* out, std::size_t bytes, uint64_t offset) const override
+    {
+        if (!insideImage(offset, bytes, size_))
             return false;
-        done += static_cast<std::size_t>(n);
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(offset));
+        in_.read(static_cast<char*>(out), static_cast<std::streamsize>(bytes));
+        return in_.gcount() == static_cast<std::streamsize>(bytes);
     }
-    return true;
-}
 
-// Whether [offset, offset + bytes) lies inside a file of `size` bytes, without overflow.
-bool inside(uint64_t offset, uint64_t bytes, uint64_t size) { return offset <= size && bytes <= size - offset; }
+private:
+    std::ifstream& in_;
+    uint64_t size_;
+};
 
-Status checkOpened(int fd, const std::string& path, uint64_t size)
+Status checkImage(const ImageBytes& file, const std::string& path)
 {
-    const std::string notPlugin = path + " is not an FFGL plug-in: ";
-    if (size == 0)
-        return Status::badInput(notPlugin + "the file is empty");
-    unsigned char ident[EI_NIDENT] = {};
-    if (size < sizeof ident || !readAt(fd, ident, sizeof ident, 0) || std::memcmp(ident, ELFMAG, SELFMAG) != 0)
-        return Status::badInput(notPlugin + "it is no ELF shared object (it lacks the ELF signature)");
-    const unsigned char cls = ident[EI_CLASS];
-    const unsigned char data = ident[EI_DATA];
-    // The type and machine words sit at the same offsets in both classes, in the file's order.
-    unsigned char words[4] = {};
-    if (size < 20 || !readAt(fd, words, sizeof words, 16))
-        return Status::badInput(notPlugin + "the file is truncated inside its ELF header");
-    const bool little = data == ELFDATA2LSB;
-    const unsigned type = little ? words[0] | words[1] << 8 : words[1] | words[0] << 8;
-    const unsigned machine = little ? words[2] | words[3] << 8 : words[3] | words[2] << 8;
-    if ((cls != ELFCLASS32 && cls != ELFCLASS64) || (data != ELFDATA2LSB && data != ELFDATA2MSB))
-        return Status::badInput(notPlugin + "its ELF header is damaged (unknown class or byte order)");
-    if (type != ET_DYN)
-        return Status::badInput(notPlugin + "it is a " + kindText(cls, data, machine) + " " + typeText(type) +
-                                ", not a shared object");
-    if (cls != kHostClass || data != kHostData || machine != kHostMachine)
-        return Status::badInput(path + " is a " + kindText(cls, data, machine) + " shared object; this ffglhost is " +
-                                hostObjectKind());
-
-    Ehdr header{};
-    if (size < sizeof header || !readAt(fd, &header, sizeof header, 0))
-        return Status::badInput(notPlugin + "the file is truncated inside its ELF header");
-    if (header.e_phnum == 0 || header.e_phentsize != sizeof(Phdr))
-        return Status::badInput(notPlugin + "its ELF header is damaged (no usable program header table)");
-    const uint64_t tableBytes = static_cast<uint64_t>(header.e_phnum) * sizeof(Phdr);
-    if (!inside(header.e_phoff, tableBytes, size))
-        return Status::badInput(notPlugin + "the file is truncated: its program headers end at byte " +
-                                std::to_string(header.e_phoff + tableBytes) + ", the file has " +
-                                std::to_string(size) + " bytes");
-    uint64_t needed = 0;
-    for (unsigned i = 0; i < header.e_phnum; ++i) {
-        Phdr ph{};
-        if (!readAt(fd, &ph, sizeof ph, header.e_phoff + static_cast<uint64_t>(i) * sizeof ph))
-            return Status::badInput(notPlugin + "its program headers cannot be read");
-        if (ph.p_type != PT_LOAD && ph.p_type != PT_DYNAMIC)
-            continue;
-        const uint64_t end = static_cast<uint64_t>(ph.p_offset) + ph.p_filesz;
-        if (end < ph.p_offset)
-            return Status::badInput(notPlugin + "its program headers are damaged");
-        if (!inside(ph.p_offset, ph.p_filesz, size) && end > needed)
-            needed = end;
-    }
-    if (needed > 0)
-        return Status::badInput(notPlugin + "the file is truncated: its segments need " + std::to_string(needed) +
-                                " bytes, the file has " + std::to_string(size));
-    return Status();
+#ifdef _WIN32
+    return checkPeImage(file, path);
+#else
+    return checkElfImage(file, path);
+#endif
 }
 
 } // namespace
 
-std::string hostObjectKind() { return kindText(kHostClass, kHostData, kHostMachine); }
+std::string hostObjectKind()
+{
+#ifdef _WIN32
+    return peHostKind();
+#else
+    return elfHostKind();
+#endif
+}
 
 Status checkSharedObject(const std::string& path)
 {
-    struct stat st{};
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return Status::badInput(path + ": no such file");
-        return Status::badInput(path + " cannot be read: " + std::strerror(errno));
-    }
-    if (S_ISDIR(st.st_mode))
+    std::error_code ec;
+    const fs::path file(path);
+    const fs::file_status st = fs::status(file, ec);
+    if (st.type() == fs::file_type::not_found)
+        return Status::badInput(path + ": no such file");
+    if (ec)
+        return Status::badInput(path + " cannot be read: " + ec.message());
+    if (st.type() == fs::file_type::directory)
         return Status::badInput(path + " is a folder, not a plug-in file");
-    if (!S_ISREG(st.st_mode))
+    if (st.type() != fs::file_type::regular)
         return Status::badInput(path + ": not a regular file");
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return Status::badInput(path + " cannot be read: " + std::strerror(errno));
-    Status s = checkOpened(fd, path, static_cast<uint64_t>(st.st_size));
-    close(fd);
-    return s;
+    const uintmax_t size = fs::file_size(file, ec);
+    if (ec)
+        return Status::badInput(path + " cannot be read: " + ec.message());
+    errno = 0;
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open())
+        return Status::badInput(path + " cannot be read: " + (errno != 0 ? std::strerror(errno) : "open failed"));
+    if (size == 0)
+        return Status::badInput(path + " is not an FFGL plug-in: the file is empty");
+    return checkImage(FileBytes(in, size), path);
 }
 
 } // namespace ffglhost

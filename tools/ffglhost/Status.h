@@ -3,7 +3,8 @@
 //
 // Exit statuses: 0 success; 1 a plug-in call, the GL context or an output file failed while
 // running; 2 bad usage or input (arguments, the plug-in file, an unsupported plug-in), no EGL
-// display at all (render), no X display (preview) or no ffmpeg (render --video). Plain value type, any thread.
+// display at all (render), no X display (preview), no ffmpeg (render --video) or a feature this
+// platform lacks (HostPlatform.h). Plain value type, any thread.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,6 @@
 // Worker outcomes and the supervisor for this platform (see Supervisor.h).
 #include "Supervisor.h"
 
-#include "ForkedSupervisor.h"
-#include "InProcessSupervisor.h"
 #include "PluginDescription.h"
 
 #include <signal.h>
@@ -19,8 +17,19 @@ namespace {
 // Signals a process dies of when it faults; others (SIGKILL, SIGTERM) were sent by someone.
 bool isCrashSignal(int signal)
 {
-    return signal == SIGSEGV || signal == SIGBUS || signal == SIGFPE || signal == SIGILL || signal == SIGABRT ||
-           signal == SIGTRAP || signal == SIGSYS;
+    switch (signal) {
+    case SIGSEGV:
+    case SIGFPE:
+    case SIGILL:
+    case SIGABRT:
+#ifdef SIGBUS // POSIX signals the Windows C runtime lacks
+    case SIGBUS:
+    case SIGTRAP:
+    case SIGSYS:
+#endif
+        return true;
+    default: return false;
+    }
 }
 
 bool callInFlight(FlightPhase p)
@@ -67,13 +76,6 @@ std::string faultLine(const WorkerEnd& e)
 {
     const std::string name = printable(e.flight.plugin);
     return (name.empty() ? std::string("the plug-in") : name) + " " + faultText(e);
-}
-
-std::unique_ptr<Supervisor> makeSupervisor(bool inProcess)
-{
-    if (inProcess)
-        return std::make_unique<InProcessSupervisor>();
-    return std::make_unique<ForkedSupervisor>();
 }
 
 void endWithSignal(int signal)

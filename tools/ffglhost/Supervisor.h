@@ -1,10 +1,10 @@
 // Running plug-in work in a worker the host outlives. The host's main() parses the command line
-// and hands everything that loads a plug-in or touches GL to a Supervisor as a WorkerJob. The
-// supervisor of this platform (ForkedSupervisor.h) runs the job in a forked process with a
-// watchdog on every plug-in call and reads the shared flight record when the process crashes,
-// hangs or exits in the middle of a call; InProcessSupervisor.h runs the job in the host's own
-// process (no isolation: for debuggers, for measuring the cost of isolation, and for platforms
-// without fork). Both share a WorkerShared block with the job.
+// and hands everything that loads a plug-in or touches GL to a Supervisor as a WorkerJob. On
+// Linux the supervisor (ForkedSupervisor.h) runs the job in a forked process with a watchdog on
+// every plug-in call and reads the shared flight record when the process crashes, hangs or exits
+// in the middle of a call; InProcessSupervisor.h runs the job in the host's own process (no
+// isolation: for debuggers, for measuring the cost of isolation, and on Windows, where it is the
+// only supervisor). Both share a WorkerShared block with the job.
 //
 // Ownership: the supervisor owns its shared block. Main thread only; a job runs to its end
 // before run() returns.
@@ -71,7 +71,8 @@ public:
     virtual WorkerShared& shared() = 0;
 };
 
-// A supervisor that forks (isolation) or, with `inProcess`, runs jobs in this process.
+// A supervisor that forks (isolation) or, with `inProcess`, runs jobs in this process. On
+// Windows jobs always run in this process. (HostPlatformPosix.cpp, HostPlatformWin.cpp)
 std::unique_ptr<Supervisor> makeSupervisor(bool inProcess);
 
 // Ends the host as if `signal` had reached it unhandled (after a worker was interrupted by it).

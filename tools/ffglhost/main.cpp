@@ -1,10 +1,11 @@
-// ffglhost: an FFGL 1.5 host. Parses the command line, then runs the info, render, preview, sheet
-// or validate command in a worker the host outlives (Supervisor.h): a plug-in that crashes, hangs
-// or exits in a call becomes one error line and exit status 1 (validate reports it on the check
-// it broke and goes on). The command's own status becomes one message line and the exit status.
-// A command's report goes to standard output even when the command fails (validate reports its
-// checks either way).
+// ffglhost: an FFGL 1.5 host. Parses the command line, refuses what this platform lacks
+// (HostPlatform.h), then runs the info, render, preview, sheet or validate command in a worker the
+// host outlives (Supervisor.h): a plug-in that crashes, hangs or exits in a call becomes one
+// error line and exit status 1 (validate reports it on the check it broke and goes on). The
+// command's own status becomes one message line and the exit status. A command's report goes to
+// standard output even when the command fails (validate reports its checks either way).
 #include "HostContext.h"
+#include "HostPlatform.h"
 #include "InfoCommand.h"
 #include "Options.h"
 #include "PreviewCommand.h"
@@ -68,6 +69,12 @@ int main(int argc, char** argv)
     if (options.command == Command::Help) {
         std::fputs(helpText(), stdout);
         return kExitOk;
+    }
+
+    const Status platform = checkPlatformFeatures(options);
+    if (!platform.ok()) {
+        std::fprintf(stderr, "%s\n", platform.message().c_str());
+        return platform.exitCode();
     }
 
     const std::unique_ptr<Supervisor> supervisor = makeSupervisor(options.inProcess);

@@ -340,6 +340,13 @@ bool HeadlessGL::displayAvailable()
     return false;
 }
 
+const char* HeadlessGL::noDisplayText()
+{
+    return "no EGL display could be opened (no GPU driver or Mesa EGL on this machine)";
+}
+
+void* HeadlessGL::procAddress(const char* name) { return reinterpret_cast<void*>(eglGetProcAddress(name)); }
+
 HeadlessGL::~HeadlessGL()
 {
     if (display_ == nullptr)

@@ -61,6 +61,14 @@ public:
     // Windows: whether a window can be made). Tests use it to tell "this machine has no display"
     // from "context creation is broken".
     static bool displayAvailable();
+    // Why displayAvailable() is false, for one error line: no EGL display (Windows: no desktop
+    // for the hidden window; under Wine, no X display). A static string.
+    static const char* noDisplayText();
+
+    // The address of the GL entry point `name` in the current context's driver
+    // (eglGetProcAddress, wglGetProcAddress), or null where the driver lacks it. Needs a current
+    // context on Windows, where addresses belong to the context's driver.
+    static void* procAddress(const char* name);
 
     // Destroys the context (releasing it first if current) and its pbuffer. The EGL display is
     // process-wide and stays initialised until exit: terminating it would unload the driver

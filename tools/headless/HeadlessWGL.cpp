@@ -7,6 +7,7 @@
 
 #include <GL/gl.h>
 
+#include <cstdint>
 #include <cstdio>
 
 namespace kxhost {
@@ -130,6 +131,21 @@ bool HeadlessGL::displayAvailable()
         return false;
     DestroyWindow(window);
     return true;
+}
+
+const char* HeadlessGL::noDisplayText()
+{
+    return "no window could be made for a WGL context (no desktop; under Wine: no X display)";
+}
+
+void* HeadlessGL::procAddress(const char* name)
+{
+    PROC proc = wglGetProcAddress(name);
+    // Some drivers answer 1, 2, 3 or -1 instead of null for a name they do not have.
+    const auto value = reinterpret_cast<std::intptr_t>(proc);
+    if (value == 0 || value == 1 || value == 2 || value == 3 || value == -1)
+        return nullptr;
+    return reinterpret_cast<void*>(proc);
 }
 
 HeadlessGL::~HeadlessGL()

@@ -1,5 +1,5 @@
 // Windows: opengl32.dll exports OpenGL 1.1 only. The host side (the headless context's
-// Framebuffer, the GL tests and their fixture) calls the later entry points it needs by their
+// Framebuffer, ffglhost, the GL tests and their fixture) calls the later entry points it needs by their
 // usual names, as it does on Linux; this file defines those names. Each looks its entry point up
 // through wglGetProcAddress on its first call, which must come with a GL context current, and
 // keeps the address for the process: the host side works in one context (or contexts of one
@@ -8,23 +8,22 @@
 //
 // The plug-ins never link this file: the framework looks its entry points up itself
 // (KXGLEntryPoints.h). A host function that needs another entry point gets one line below.
+#include "HeadlessGL.h"
+
 #include <windows.h>
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-PROC lookUpOrDie(const char* name)
+void* lookUpOrDie(const char* name)
 {
-    PROC proc = wglGetProcAddress(name);
-    // Some drivers answer 1, 2, 3 or -1 instead of null for a name they do not have.
-    const auto value = reinterpret_cast<std::intptr_t>(proc);
-    if (value == 0 || value == 1 || value == 2 || value == 3 || value == -1) {
+    void* proc = kxhost::HeadlessGL::procAddress(name);
+    if (proc == nullptr) {
         std::fprintf(stderr, "OpenGL entry point %s not found (%s)\n", name,
                      wglGetCurrentContext() == nullptr ? "no GL context is current" : "the driver lacks it");
         std::exit(3);
@@ -68,3 +67,10 @@ KX_HOST_GL_FUNCTION(void, glRenderbufferStorage, (GLenum target, GLenum format, 
                     (target, format, width, height))
 KX_HOST_GL_FUNCTION(void, glGetRenderbufferParameteriv, (GLenum target, GLenum pname, GLint* params),
                     (target, pname, params))
+// ffglhost: reading frames back through pixel-buffer objects, and the validator's program check.
+KX_HOST_GL_FUNCTION(void, glGenBuffers, (GLsizei n, GLuint* buffers), (n, buffers))
+KX_HOST_GL_FUNCTION(void, glBufferData, (GLenum target, GLsizeiptr size, const void* data, GLenum usage),
+                    (target, size, data, usage))
+KX_HOST_GL_FUNCTION(void*, glMapBuffer, (GLenum target, GLenum access), (target, access))
+KX_HOST_GL_FUNCTION(GLboolean, glUnmapBuffer, (GLenum target), (target))
+KX_HOST_GL_FUNCTION(void, glUseProgram, (GLuint program), (program))

@@ -32,7 +32,7 @@ inline bool readPngRgb(const std::filesystem::path& path, RgbImage& image)
 {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&png, path.c_str()) == 0)
+    if (png_image_begin_read_from_file(&png, path.string().c_str()) == 0)
         return false;
     png.format = PNG_FORMAT_RGB;
     image.width = static_cast<int>(png.width);

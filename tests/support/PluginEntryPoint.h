@@ -1,11 +1,7 @@
-// Loading a built plug-in the way a host does (dlopen, or LoadLibrary on Windows) and finding its
-// entry point, for tests that drive a plug-in only through plugMain. The library is never
-// unloaded: it stays until the test process ends, like the tests' instances of it.
-//
-// Header only; no GL context needed (loading runs no GL code). One thread.
+// The plugMain of a built plug-in, loaded the way a host loads it: dlopen (RTLD_NOW | RTLD_LOCAL),
+// or LoadLibrary on Windows. For tests that drive a plug-in through its entry point alone. The
+// library stays loaded until the process ends. Header only; main thread; no GL.
 #pragma once
-
-#include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -13,11 +9,17 @@
 #include <dlfcn.h>
 #endif
 
-// The address of `path`'s plugMain, or null with `error` saying why (library not loadable, no
-// plugMain). Cast it to the entry point type of the word size under test.
-inline void* loadPluginEntry(const char* path, std::string& error)
+#include <string>
+
+namespace kxtest {
+
+// The address of plugMain in the library at `path`, or null with `error` saying why.
+inline void* loadPlugMain(const char* path, std::string& error)
 {
-    error.clear();
+    if (path == nullptr) {
+        error = "plug-in path unknown";
+        return nullptr;
+    }
 #if defined(_WIN32)
     HMODULE lib = LoadLibraryA(path);
     if (lib == nullptr) {
@@ -38,3 +40,5 @@ inline void* loadPluginEntry(const char* path, std::string& error)
         error = std::string("no plugMain in ") + path;
     return entry;
 }
+
+} // namespace kxtest

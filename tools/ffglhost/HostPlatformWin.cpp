@@ -1,0 +1,55 @@
+// ffglhost on Windows (see HostPlatform.h): info, render and validate, plug-ins in this process.
+#include "HostPlatform.h"
+
+#include "InProcessSupervisor.h"
+#include "PreviewCommand.h"
+#include "SheetCommand.h"
+#include "Supervisor.h"
+#include "VideoEncoder.h"
+
+#include <string>
+
+namespace ffglhost {
+
+namespace {
+
+// The one line for a feature this build lacks.
+Status linuxOnly(const std::string& feature)
+{
+    return Status::badInput(feature + " is Linux-only; this Windows ffglhost offers info, render and validate");
+}
+
+const char kPreview[] = "preview (it shows frames in an X11 window through GLX)";
+const char kSheet[] = "sheet (it draws its labels with cairo)";
+const char kVideo[] = "render --video (it pipes frames into ffmpeg)";
+const char kTimeout[] =
+    "--timeout (the watchdog of the worker process; here plug-ins run in ffglhost's own process)";
+
+} // namespace
+
+Status checkPlatformFeatures(const Options& o)
+{
+    if (o.command == Command::Preview)
+        return linuxOnly(kPreview);
+    if (o.command == Command::Sheet)
+        return linuxOnly(kSheet);
+    if (!o.videoPath.empty())
+        return linuxOnly(kVideo);
+    if (o.timeoutGiven)
+        return linuxOnly(kTimeout);
+    return Status();
+}
+
+std::unique_ptr<Supervisor> makeSupervisor(bool) { return std::make_unique<InProcessSupervisor>(); }
+
+// Stand-ins for the Linux-only commands, which checkPlatformFeatures refuses before they are reached.
+Status runPreview(const Options&, std::string&) { return linuxOnly(kPreview); }
+Status runSheet(const Options&, std::string&) { return linuxOnly(kSheet); }
+Status findVideoTool(VideoTool&) { return linuxOnly(kVideo); }
+Status VideoEncoder::start(const VideoTool&, const std::string&, int, int, int) { return linuxOnly(kVideo); }
+Status VideoEncoder::writeFrame(const std::vector<unsigned char>&) { return linuxOnly(kVideo); }
+Status VideoEncoder::finish() { return linuxOnly(kVideo); }
+Status VideoEncoder::commit() { return linuxOnly(kVideo); }
+void VideoEncoder::abandon() {}
+
+} // namespace ffglhost
