@@ -7,13 +7,20 @@
 # kernel32, user32, gdi32, opengl32, glu32 and the C runtime (msvcrt, or the UCRT). Anything else,
 # for example libstdc++-6.dll, libgcc_s_seh-1.dll or libwinpthread-1.dll, would have to be
 # copied beside the plug-in into every host's plug-in folder.
+# A refusal: the reason on one line of its own (CMake wraps the text of errors at spaces, which
+# would make what the tests match depend on the length of the build's paths), then the error.
+function(dll_check_fail text)
+  message(NOTICE "${text}")
+  message(FATAL_ERROR "DLL check failed")
+endfunction()
+
 foreach(var OBJDUMP DLL)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "CheckPluginDll.cmake needs -D${var}=...")
   endif()
 endforeach()
 if(NOT EXISTS "${DLL}")
-  message(FATAL_ERROR "${DLL} does not exist")
+  dll_check_fail("${DLL} does not exist")
 endif()
 
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump ERROR_VARIABLE err RESULT_VARIABLE rc)
@@ -39,9 +46,9 @@ endforeach()
 if(PROGRAM)
   # A program: only its imports count.
 elseif(NOT seen_export_table)
-  message(FATAL_ERROR "${DLL} has no export name table")
+  dll_check_fail("${DLL} has no export name table")
 elseif(NOT exports STREQUAL "plugMain")
-  message(FATAL_ERROR "${DLL} must export exactly plugMain; it exports: ${exports}")
+  dll_check_fail("${DLL} must export exactly plugMain; it exports: ${exports}")
 endif()
 
 # Imports: one "DLL Name:" line per imported DLL.
@@ -52,7 +59,7 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 if(imports STREQUAL "")
-  message(FATAL_ERROR "${DLL} imports nothing: not a program that draws with OpenGL")
+  dll_check_fail("${DLL} imports nothing: not a program that draws with OpenGL")
 endif()
 set(foreign "")
 foreach(name IN LISTS imports)
@@ -62,7 +69,7 @@ foreach(name IN LISTS imports)
   endif()
 endforeach()
 if(foreign)
-  message(FATAL_ERROR "${DLL} imports DLLs that are not part of Windows: ${foreign} (all imports: ${imports})")
+  dll_check_fail("${DLL} imports DLLs that are not part of Windows: ${foreign} (all imports: ${imports})")
 endif()
 if(PROGRAM)
   message(STATUS "${DLL}: imports ${imports}")
