@@ -191,9 +191,16 @@ TEST_F(ScratchFolder, SharedObjectsCutAnywhereAreRefusedBeforeLoading)
 }
 
 // A DLL's headers as the Windows loader reads them, in memory: MS-DOS header, PE header at 0x80,
-// a PE32+ optional header and one section whose 512 bytes end the 1024-byte file.
+// the optional header of this host's own kind (PE32+ for x86-64, PE32 for x86) and one section
+// whose 512 bytes end the 1024-byte file.
 class DllBytes : public ImageBytes {
 public:
+    static constexpr bool kWide = sizeof(void*) == 8;
+    static constexpr unsigned kMachine = kWide ? 0x8664 : 0x14C;
+    static constexpr unsigned kOptionalBytes = kWide ? 240 : 224;
+    static constexpr std::size_t kFile = 0x84;                                 // COFF file header
+    static constexpr std::size_t kSection = kFile + 20 + kOptionalBytes;      // the section header
+
     std::vector<unsigned char> bytes = std::vector<unsigned char>(1024, 0);
 
     DllBytes()
@@ -201,13 +208,19 @@ public:
         put(0, "MZ", 2);
         put32(0x3C, 0x80);
         put(0x80, "PE\0\0", 4);
-        put16(kFile, 0x8664);   // machine: x86-64
-        put16(kFile + 2, 1);    // sections
-        put16(kFile + 16, 240); // optional header size
-        put16(kFile + 18, 0x2022); // DLL, executable, large addresses
-        put16(kFile + 20, 0x20B);  // PE32+
-        put32(kSection + 16, 512); // raw size
-        put32(kSection + 20, 512); // raw offset
+        put16(kFile, kMachine);
+        put16(kFile + 2, 1);              // sections
+        put16(kFile + 16, kOptionalBytes);
+        put16(kFile + 18, 0x2022);        // DLL, executable, large addresses
+        put16(kFile + 20, kWide ? 0x20B : 0x10B);
+        put32(kSection + 16, 512);        // raw size
+        put32(kSection + 20, 512);        // raw offset
+    }
+    // The other x86 word size, with its own optional header kind.
+    void makeOtherWordSize()
+    {
+        put16(kFile, kWide ? 0x14C : 0x8664);
+        put16(kFile + 20, kWide ? 0x10B : 0x20B);
     }
     void put(std::size_t at, const char* text, std::size_t n) { std::memcpy(bytes.data() + at, text, n); }
     void put16(std::size_t at, unsigned v)
@@ -230,19 +243,24 @@ public:
         return true;
     }
 
-    static constexpr std::size_t kFile = 0x84;                // COFF file header
-    static constexpr std::size_t kSection = 0x84 + 20 + 240;  // the section header
 };
 
 TEST(PeImageCheckTest, AcceptsOnlyWholeDllsOfThisMachine)
 {
     EXPECT_TRUE(checkPeImage(DllBytes(), "p.dll").ok());
-    EXPECT_EQ(peHostKind(), "64-bit x86-64");
+    const std::string host = DllBytes::kWide ? "64-bit x86-64" : "32-bit x86";
+    const std::string other = DllBytes::kWide ? "32-bit x86" : "64-bit x86-64";
+    EXPECT_EQ(peHostKind(), host);
+    const std::string program = "it is a " + host + " program (.exe), not a DLL";
+    const std::string otherWordSize = "p.dll is a " + other + " DLL; this ffglhost is " + host;
+    const std::string tableEnd =
+        "its section headers end at byte " + std::to_string(DllBytes::kSection + 0xFFFF * 40) +
+        ", the file has 1024 bytes";
 
     const struct {
         const char* label;
         std::function<void(DllBytes&)> change;
-        const char* why;
+        std::string why;
     } cases[] = {
         {"one byte", [](DllBytes& d) { d.bytes.resize(1); },
          "p.dll is not an FFGL plug-in: it is no Windows DLL (it lacks the MZ signature)"},
@@ -254,14 +272,11 @@ TEST(PeImageCheckTest, AcceptsOnlyWholeDllsOfThisMachine)
         {"cut in the PE header", [](DllBytes& d) { d.bytes.resize(0x90); }, "truncated inside its PE header"},
         {"unknown optional header", [](DllBytes& d) { d.put16(DllBytes::kFile + 20, 0x107); },
          "its PE header is damaged"},
-        {"program", [](DllBytes& d) { d.put16(DllBytes::kFile + 18, 0x0022); },
-         "it is a 64-bit x86-64 program (.exe), not a DLL"},
-        {"32-bit", [](DllBytes& d) { d.put16(DllBytes::kFile, 0x14C); d.put16(DllBytes::kFile + 20, 0x10B); },
-         "p.dll is a 32-bit x86 DLL; this ffglhost is 64-bit x86-64"},
-        {"ARM64", [](DllBytes& d) { d.put16(DllBytes::kFile, 0xAA64); }, "p.dll is a 64-bit ARM64 DLL"},
+        {"program", [](DllBytes& d) { d.put16(DllBytes::kFile + 18, 0x0022); }, program},
+        {"other word size", [](DllBytes& d) { d.makeOtherWordSize(); }, otherWordSize},
+        {"ARM64", [](DllBytes& d) { d.put16(DllBytes::kFile, 0xAA64); d.put16(DllBytes::kFile + 20, 0x20B); }, "p.dll is a 64-bit ARM64 DLL"},
         {"no sections", [](DllBytes& d) { d.put16(DllBytes::kFile + 2, 0); }, "damaged (no sections)"},
-        {"section table past the end", [](DllBytes& d) { d.put16(DllBytes::kFile + 2, 0xFFFF); },
-         "its section headers end at byte 2621792, the file has 1024 bytes"},
+        {"section table past the end", [](DllBytes& d) { d.put16(DllBytes::kFile + 2, 0xFFFF); }, tableEnd},
         {"section data cut", [](DllBytes& d) { d.bytes.resize(1000); },
          "its sections need 1024 bytes, the file has 1000"},
         {"section data far out", [](DllBytes& d) { d.put32(DllBytes::kSection + 20, 0xFFFFFF00u); },
