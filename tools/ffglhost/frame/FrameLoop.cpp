@@ -1,7 +1,7 @@
 // The shared frame loop (see FrameLoop.h).
-#include "FrameLoop.h"
+#include "frame/FrameLoop.h"
 
-#include "FlightRecord.h"
+#include "worker/FlightRecord.h"
 
 #include <GL/gl.h>
 

@@ -10,11 +10,11 @@
 
 #include "HeadlessGL.h"
 #include "Options.h"
-#include "PluginDescription.h"
-#include "PluginInstance.h"
-#include "PluginLoader.h"
-#include "RenderSetup.h"
 #include "Status.h"
+#include "frame/RenderSetup.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginLoader.h"
 
 #include <memory>
 #include <string>

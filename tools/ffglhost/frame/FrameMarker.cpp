@@ -1,5 +1,5 @@
 // Frame-end marks for GL tracers (see FrameMarker.h).
-#include "FrameMarker.h"
+#include "frame/FrameMarker.h"
 
 #include "HeadlessGL.h"
 

@@ -1,5 +1,5 @@
 // Headless context and size limits (see HostContext.h).
-#include "HostContext.h"
+#include "frame/HostContext.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -1,5 +1,5 @@
 // Terminal progress bar (see Progress.h).
-#include "Progress.h"
+#include "frame/Progress.h"
 
 #include <unistd.h>
 

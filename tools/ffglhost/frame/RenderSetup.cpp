@@ -1,5 +1,5 @@
 // Settings, output paths and file names of a render (see RenderSetup.h).
-#include "RenderSetup.h"
+#include "frame/RenderSetup.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "Options.h"
-#include "PluginDescription.h"
 #include "Status.h"
+#include "plugin/PluginDescription.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 // Frame-time statistics (see Stats.h).
-#include "Stats.h"
+#include "frame/Stats.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // PNG files written on worker threads (see AsyncPngWriter.h).
-#include "AsyncPngWriter.h"
+#include "output/AsyncPngWriter.h"
 
 #include <algorithm>
 #include <utility>

@@ -9,8 +9,8 @@
 // queued and joins the workers.
 #pragma once
 
-#include "PngWriter.h"
 #include "Status.h"
+#include "output/PngWriter.h"
 
 #include <condition_variable>
 #include <cstddef>

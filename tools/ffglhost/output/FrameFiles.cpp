@@ -1,5 +1,5 @@
 // Kept frames as PNG files (see FrameFiles.h).
-#include "FrameFiles.h"
+#include "output/FrameFiles.h"
 
 #include <cstring>
 #include <utility>

@@ -7,9 +7,9 @@
 // context. Files may still be written after keep() returns, until finish().
 #pragma once
 
-#include "AsyncPngWriter.h"
-#include "FrameReader.h"
 #include "Status.h"
+#include "output/AsyncPngWriter.h"
+#include "output/FrameReader.h"
 
 #include "HeadlessGL.h"
 

@@ -1,6 +1,6 @@
 // Frame read-back through pixel buffer objects (see FrameReader.h).
 #define GL_GLEXT_PROTOTYPES 1
-#include "FrameReader.h"
+#include "output/FrameReader.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

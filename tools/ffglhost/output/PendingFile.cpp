@@ -1,7 +1,7 @@
 // Output files renamed into place when complete (see PendingFile.h).
-#include "PendingFile.h"
+#include "output/PendingFile.h"
 
-#include "TemporaryFiles.h"
+#include "worker/TemporaryFiles.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // PNG output through libpng's simplified API (see PngWriter.h).
-#include "PngWriter.h"
+#include "output/PngWriter.h"
 
-#include "PendingFile.h"
+#include "output/PendingFile.h"
 
 #include <png.h>
 

@@ -1,7 +1,7 @@
 // Video output through ffmpeg (see VideoEncoder.h).
-#include "VideoEncoder.h"
+#include "output/VideoEncoder.h"
 
-#include "PluginDescription.h"
+#include "plugin/PluginDescription.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -13,8 +13,8 @@
 // shows up as an error and does not kill the host. No GL.
 #pragma once
 
-#include "PendingFile.h"
 #include "Status.h"
+#include "output/PendingFile.h"
 
 #include <sys/types.h>
 

@@ -1,5 +1,5 @@
 // The ELF check of plug-in files (see ElfImageCheck.h).
-#include "ElfImageCheck.h"
+#include "plugin/ElfImageCheck.h"
 
 #include <elf.h>
 

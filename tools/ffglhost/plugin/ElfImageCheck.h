@@ -6,8 +6,8 @@
 // POSIX builds only (it reads <elf.h>). Reads the file only; any thread; no GL.
 #pragma once
 
-#include "ImageBytes.h"
 #include "Status.h"
+#include "plugin/ImageBytes.h"
 
 #include <string>
 

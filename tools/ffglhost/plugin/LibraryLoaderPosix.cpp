@@ -1,5 +1,5 @@
 // Libraries through dlopen (see LibraryLoader.h).
-#include "LibraryLoader.h"
+#include "plugin/LibraryLoader.h"
 
 #include <dlfcn.h>
 

@@ -1,5 +1,5 @@
 // Libraries through LoadLibraryEx (see LibraryLoader.h).
-#include "LibraryLoader.h"
+#include "plugin/LibraryLoader.h"
 
 #include <windows.h>
 

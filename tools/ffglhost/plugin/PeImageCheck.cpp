@@ -1,7 +1,7 @@
 // The PE check of plug-in files (see PeImageCheck.h). Offsets and values are those of the PE
 // format: an MS-DOS header whose word at 0x3C points to "PE\0\0", the COFF file header after it,
 // then the optional header and the section table.
-#include "PeImageCheck.h"
+#include "plugin/PeImageCheck.h"
 
 #include <cstdint>
 #include <cstdio>

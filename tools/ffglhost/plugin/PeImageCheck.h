@@ -7,8 +7,8 @@
 // ffglhost uses it on Windows. Reads the file only; any thread; no GL.
 #pragma once
 
-#include "ImageBytes.h"
 #include "Status.h"
+#include "plugin/ImageBytes.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // The instance-less queries and the run checks (see PluginDescription.h).
-#include "PluginDescription.h"
+#include "plugin/PluginDescription.h"
 
 #include <cstring>
 

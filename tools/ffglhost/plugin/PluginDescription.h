@@ -6,8 +6,8 @@
 // Plain values; one thread; no GL context needed.
 #pragma once
 
-#include "PluginLoader.h"
 #include "Status.h"
+#include "plugin/PluginLoader.h"
 
 #include <cstdint>
 #include <string>

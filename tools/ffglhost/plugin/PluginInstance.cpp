@@ -1,5 +1,5 @@
 // Per-instance calls (see PluginInstance.h).
-#include "PluginInstance.h"
+#include "plugin/PluginInstance.h"
 
 namespace ffglhost {
 

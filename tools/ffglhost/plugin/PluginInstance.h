@@ -7,8 +7,8 @@
 // One thread.
 #pragma once
 
-#include "PluginLoader.h"
 #include "Status.h"
+#include "plugin/PluginLoader.h"
 
 namespace ffglhost {
 

@@ -1,9 +1,9 @@
 // Loading a plug-in and calling its entry point (see PluginLoader.h).
-#include "PluginLoader.h"
+#include "plugin/PluginLoader.h"
 
-#include "FlightRecord.h"
-#include "LibraryLoader.h"
-#include "SharedObjectCheck.h"
+#include "plugin/LibraryLoader.h"
+#include "plugin/SharedObjectCheck.h"
+#include "worker/FlightRecord.h"
 
 #include <cstring>
 #include <filesystem>

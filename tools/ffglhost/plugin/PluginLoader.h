@@ -9,7 +9,7 @@
 // plug-in (PluginInstance) must be destroyed first.
 //
 // Every plugMain call goes through call(), which notes it in the active flight record
-// (FlightRecord.h), as do loading and unloading the library: a supervising process can then
+// (worker/FlightRecord.h), as do loading and unloading the library: a supervising process can then
 // tell which plug-in and which call a crash or hang happened in.
 //
 // Threads and GL: one thread. Codes 17, 18, 19 and 23 need the host's GL context current; the

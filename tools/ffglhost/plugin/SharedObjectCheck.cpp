@@ -1,11 +1,11 @@
 // The plug-in file check before loading (see SharedObjectCheck.h): what every platform asks of
 // the file, then the check of its own library format.
-#include "SharedObjectCheck.h"
+#include "plugin/SharedObjectCheck.h"
 
 #ifdef _WIN32
-#include "PeImageCheck.h"
+#include "plugin/PeImageCheck.h"
 #else
-#include "ElfImageCheck.h"
+#include "plugin/ElfImageCheck.h"
 #endif
 
 #include <cerrno>

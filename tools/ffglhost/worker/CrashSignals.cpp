@@ -1,7 +1,7 @@
 // Crash signal handlers of the worker (see CrashSignals.h).
-#include "CrashSignals.h"
+#include "worker/CrashSignals.h"
 
-#include "FlightRecord.h"
+#include "worker/FlightRecord.h"
 
 #include <signal.h>
 #include <sys/mman.h>

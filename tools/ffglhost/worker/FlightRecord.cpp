@@ -1,5 +1,5 @@
 // The flight record (see FlightRecord.h).
-#include "FlightRecord.h"
+#include "worker/FlightRecord.h"
 
 #include "Status.h"
 

@@ -1,8 +1,8 @@
 // Jobs in a forked, watched worker (see ForkedSupervisor.h).
-#include "ForkedSupervisor.h"
+#include "worker/ForkedSupervisor.h"
 
-#include "CrashSignals.h"
-#include "OutputTail.h"
+#include "worker/CrashSignals.h"
+#include "worker/OutputTail.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -21,7 +21,7 @@
 // Ownership: owns the mapping. Main thread only.
 #pragma once
 
-#include "Supervisor.h"
+#include "worker/Supervisor.h"
 
 namespace ffglhost {
 

@@ -1,5 +1,5 @@
 // Jobs in the host's own process (see InProcessSupervisor.h).
-#include "InProcessSupervisor.h"
+#include "worker/InProcessSupervisor.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -7,7 +7,7 @@
 // Main thread only.
 #pragma once
 
-#include "Supervisor.h"
+#include "worker/Supervisor.h"
 
 namespace ffglhost {
 

@@ -1,7 +1,7 @@
 // The last lines of an output stream (see OutputTail.h).
-#include "OutputTail.h"
+#include "worker/OutputTail.h"
 
-#include "PluginDescription.h"
+#include "plugin/PluginDescription.h"
 
 namespace ffglhost {
 

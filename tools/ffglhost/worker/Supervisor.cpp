@@ -1,7 +1,7 @@
 // Worker outcomes and the supervisor for this platform (see Supervisor.h).
-#include "Supervisor.h"
+#include "worker/Supervisor.h"
 
-#include "PluginDescription.h"
+#include "plugin/PluginDescription.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -10,8 +10,8 @@
 // before run() returns.
 #pragma once
 
-#include "FlightRecord.h"
-#include "WorkerShared.h"
+#include "worker/FlightRecord.h"
+#include "worker/WorkerShared.h"
 
 #include <functional>
 #include <memory>
@@ -65,7 +65,7 @@ class Supervisor {
 public:
     virtual ~Supervisor() = default;
 
-    // Runs `job` to its end. Temporary output files the job left (PendingFile.h) are removed.
+    // Runs `job` to its end. Temporary output files the job left (output/PendingFile.h) are removed.
     virtual WorkerEnd run(const WorkerJob& job, const WorkerOptions& options) = 0;
     // The block the job shares with the supervisor.
     virtual WorkerShared& shared() = 0;

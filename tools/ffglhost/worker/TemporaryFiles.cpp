@@ -1,5 +1,5 @@
 // The table of temporary output files (see TemporaryFiles.h).
-#include "TemporaryFiles.h"
+#include "worker/TemporaryFiles.h"
 
 #include <unistd.h>
 

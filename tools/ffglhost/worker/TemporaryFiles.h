@@ -1,4 +1,4 @@
-// The table of output files being written under a temporary name right now (PendingFile.h),
+// The table of output files being written under a temporary name right now (output/PendingFile.h),
 // kept where the supervising process can read it: when the worker crashes or hangs, the
 // supervisor removes every file still named here, so that no half-written picture or video is
 // left behind.

@@ -5,9 +5,9 @@
 // writes. Thread and process rules: those of each part.
 #pragma once
 
-#include "FlightRecord.h"
-#include "TemporaryFiles.h"
-#include "ValidationProgress.h"
+#include "commands/validate/ValidationProgress.h"
+#include "worker/FlightRecord.h"
+#include "worker/TemporaryFiles.h"
 
 namespace ffglhost {
 

@@ -1,10 +1,10 @@
 // The info command (see InfoCommand.h).
-#include "InfoCommand.h"
+#include "commands/info/InfoCommand.h"
 
-#include "HostContext.h"
-#include "PluginDescription.h"
-#include "PluginInstance.h"
-#include "PluginLoader.h"
+#include "frame/HostContext.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginLoader.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,13 +1,13 @@
 // The preview command (see PreviewCommand.h).
-#include "PreviewCommand.h"
+#include "commands/preview/PreviewCommand.h"
 
-#include "FrameLoop.h"
-#include "HostContext.h"
-#include "PluginDescription.h"
-#include "PluginLoader.h"
-#include "PreviewControls.h"
-#include "PreviewWindow.h"
-#include "Stats.h"
+#include "commands/preview/PreviewControls.h"
+#include "commands/preview/PreviewWindow.h"
+#include "frame/FrameLoop.h"
+#include "frame/HostContext.h"
+#include "frame/Stats.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginLoader.h"
 
 #include <chrono>
 #include <cstdio>

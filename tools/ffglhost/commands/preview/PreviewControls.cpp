@@ -1,5 +1,5 @@
 // Preview keys and parameter steps (see PreviewControls.h).
-#include "PreviewControls.h"
+#include "commands/preview/PreviewControls.h"
 
 #include "FFGLPluginSDK.h"
 

@@ -3,7 +3,7 @@
 // arguments (keys come as X keysyms); any thread; no GL and no X connection needed.
 #pragma once
 
-#include "PluginDescription.h"
+#include "plugin/PluginDescription.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The preview's X11 window and GLX context (see PreviewWindow.h).
-#include "PreviewWindow.h"
+#include "commands/preview/PreviewWindow.h"
 
 #include "HeadlessGL.h"
-#include "PluginDescription.h"
+#include "plugin/PluginDescription.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

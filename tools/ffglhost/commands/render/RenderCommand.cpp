@@ -1,18 +1,18 @@
 // The render command (see RenderCommand.h).
-#include "RenderCommand.h"
+#include "commands/render/RenderCommand.h"
 
-#include "FrameLoop.h"
-#include "FrameFiles.h"
-#include "FrameMarker.h"
-#include "HostContext.h"
-#include "PluginDescription.h"
-#include "PluginInstance.h"
-#include "PluginLoader.h"
-#include "PngWriter.h"
-#include "Progress.h"
-#include "RenderSetup.h"
-#include "Stats.h"
-#include "VideoEncoder.h"
+#include "frame/FrameLoop.h"
+#include "frame/FrameMarker.h"
+#include "frame/HostContext.h"
+#include "frame/Progress.h"
+#include "frame/RenderSetup.h"
+#include "frame/Stats.h"
+#include "output/FrameFiles.h"
+#include "output/PngWriter.h"
+#include "output/VideoEncoder.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginLoader.h"
 
 #include <GL/gl.h>
 

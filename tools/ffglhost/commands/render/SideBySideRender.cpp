@@ -1,16 +1,16 @@
 // Several plug-ins rendered side by side in one process (see SideBySideRender.h).
-#include "SideBySideRender.h"
+#include "commands/render/SideBySideRender.h"
 
-#include "FrameLoop.h"
-#include "HostContext.h"
-#include "PluginDescription.h"
-#include "PluginInstance.h"
-#include "PluginLoader.h"
-#include "PngWriter.h"
-#include "Progress.h"
-#include "RenderCommand.h"
-#include "RenderSetup.h"
-#include "Stats.h"
+#include "commands/render/RenderCommand.h"
+#include "frame/FrameLoop.h"
+#include "frame/HostContext.h"
+#include "frame/Progress.h"
+#include "frame/RenderSetup.h"
+#include "frame/Stats.h"
+#include "output/PngWriter.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginLoader.h"
 
 #include <GL/gl.h>
 

@@ -1,5 +1,5 @@
 // Sheet painting with cairo (see SheetCanvas.h).
-#include "SheetCanvas.h"
+#include "commands/sheet/SheetCanvas.h"
 
 #include <cairo.h>
 

@@ -1,14 +1,14 @@
 // The sheet command (see SheetCommand.h).
-#include "SheetCommand.h"
+#include "commands/sheet/SheetCommand.h"
 
-#include "FrameLoop.h"
-#include "HostContext.h"
-#include "PluginDescription.h"
-#include "PngWriter.h"
-#include "Progress.h"
-#include "RenderSetup.h"
-#include "SheetCanvas.h"
-#include "SheetLayout.h"
+#include "commands/sheet/SheetCanvas.h"
+#include "commands/sheet/SheetLayout.h"
+#include "frame/FrameLoop.h"
+#include "frame/HostContext.h"
+#include "frame/Progress.h"
+#include "frame/RenderSetup.h"
+#include "output/PngWriter.h"
+#include "plugin/PluginDescription.h"
 
 #include <algorithm>
 #include <cstdio>

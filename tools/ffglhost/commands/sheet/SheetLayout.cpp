@@ -1,5 +1,5 @@
 // Parameter sheet geometry (see SheetLayout.h).
-#include "SheetLayout.h"
+#include "commands/sheet/SheetLayout.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // Validator checks and their lines (see Check.h).
-#include "Check.h"
+#include "commands/validate/Check.h"
 
 namespace ffglhost {
 

@@ -1,5 +1,5 @@
 // The watched host GL state (see HostGLState.h).
-#include "HostGLState.h"
+#include "commands/validate/HostGLState.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>

@@ -1,9 +1,9 @@
 // The validator's checks with GL (see InstanceChecks.h).
-#include "InstanceChecks.h"
+#include "commands/validate/InstanceChecks.h"
 
-#include "HostGLState.h"
-#include "PluginDescription.h"
-#include "PluginInstance.h"
+#include "commands/validate/HostGLState.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
 
 #include "HeadlessGL.h"
 

@@ -7,10 +7,10 @@
 // Main thread, with the host's GL context current for every function here.
 #pragma once
 
-#include "Check.h"
-#include "MetadataChecks.h"
-#include "PluginLoader.h"
 #include "Status.h"
+#include "commands/validate/Check.h"
+#include "commands/validate/MetadataChecks.h"
+#include "plugin/PluginLoader.h"
 
 #include <cstdint>
 #include <memory>

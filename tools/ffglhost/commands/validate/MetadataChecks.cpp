@@ -1,8 +1,8 @@
 // The validator's checks without GL (see MetadataChecks.h).
-#include "MetadataChecks.h"
+#include "commands/validate/MetadataChecks.h"
 
-#include "PluginDescription.h"
 #include "Status.h"
+#include "plugin/PluginDescription.h"
 
 #include <cmath>
 #include <cstdio>

@@ -7,8 +7,8 @@
 // One thread; no GL context needed.
 #pragma once
 
-#include "Check.h"
-#include "PluginLoader.h"
+#include "commands/validate/Check.h"
+#include "plugin/PluginLoader.h"
 
 #include <cstdint>
 #include <string>

@@ -1,9 +1,9 @@
 // The validate command's supervising side (see ValidateCommand.h).
-#include "ValidateCommand.h"
+#include "commands/validate/ValidateCommand.h"
 
-#include "Check.h"
-#include "PluginDescription.h"
-#include "ValidationWorker.h"
+#include "commands/validate/Check.h"
+#include "commands/validate/ValidationWorker.h"
+#include "plugin/PluginDescription.h"
 
 #include <unistd.h>
 

@@ -18,7 +18,7 @@
 #pragma once
 
 #include "Options.h"
-#include "Supervisor.h"
+#include "worker/Supervisor.h"
 
 namespace ffglhost {
 

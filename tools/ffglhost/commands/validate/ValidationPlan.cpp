@@ -1,7 +1,7 @@
 // The validator's checks and steps (see ValidationPlan.h).
-#include "ValidationPlan.h"
+#include "commands/validate/ValidationPlan.h"
 
-#include "InstanceChecks.h"
+#include "commands/validate/InstanceChecks.h"
 
 #include "FFGLPluginSDK.h"
 

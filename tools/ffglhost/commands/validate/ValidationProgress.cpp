@@ -1,7 +1,7 @@
 // The validator's shared progress (see ValidationProgress.h).
-#include "ValidationProgress.h"
+#include "commands/validate/ValidationProgress.h"
 
-#include "FlightRecord.h"
+#include "worker/FlightRecord.h"
 
 namespace ffglhost {
 

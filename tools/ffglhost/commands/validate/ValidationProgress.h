@@ -1,5 +1,5 @@
 // How far a validation has got, shared between the validating worker and its supervisor
-// (WorkerShared.h): which step the worker is in, the outcome of every check reported so far,
+// (worker/WorkerShared.h): which step the worker is in, the outcome of every check reported so far,
 // which steps took a worker down, and the facts the report's header needs. The worker prints
 // each check's line itself and notes its outcome here; the supervisor prints the lines of the
 // checks a crash or hang cut short and the summary from these outcomes.
@@ -8,8 +8,8 @@
 // workers (and reads once a worker is gone).
 #pragma once
 
-#include "Check.h"
-#include "ValidationPlan.h"
+#include "commands/validate/Check.h"
+#include "commands/validate/ValidationPlan.h"
 
 #include <atomic>
 #include <cstdint>

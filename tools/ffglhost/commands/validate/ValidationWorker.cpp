@@ -1,13 +1,13 @@
 // The validator's steps in a worker (see ValidationWorker.h).
-#include "ValidationWorker.h"
+#include "commands/validate/ValidationWorker.h"
 
-#include "Check.h"
-#include "HostContext.h"
-#include "InstanceChecks.h"
-#include "MetadataChecks.h"
-#include "PluginDescription.h"
-#include "PluginLoader.h"
-#include "Supervisor.h"
+#include "commands/validate/Check.h"
+#include "commands/validate/InstanceChecks.h"
+#include "commands/validate/MetadataChecks.h"
+#include "frame/HostContext.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginLoader.h"
+#include "worker/Supervisor.h"
 
 #include <cstdio>
 #include <cstring>

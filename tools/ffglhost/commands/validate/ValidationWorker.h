@@ -12,7 +12,7 @@
 #pragma once
 
 #include "Options.h"
-#include "ValidationProgress.h"
+#include "commands/validate/ValidationProgress.h"
 
 namespace ffglhost {
 
