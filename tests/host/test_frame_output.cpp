@@ -2,10 +2,10 @@
 // headless context) and AsyncPngWriter writes them on worker threads. Checked: every frame comes
 // out whole, in order and with its own pixels, the GL state the host had is kept, the rows land
 // the right way up in the files, and a failed write is reported and stops further writing.
-#include "AsyncPngWriter.h"
-#include "FrameFiles.h"
-#include "FrameReader.h"
 #include "GLTestFixture.h"
+#include "output/AsyncPngWriter.h"
+#include "output/FrameFiles.h"
+#include "output/FrameReader.h"
 
 #include <GL/gl.h>
 #include <png.h>

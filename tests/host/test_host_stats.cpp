@@ -1,5 +1,5 @@
 // The frame-time summary the render command prints: median and nearest-rank 95th percentile.
-#include "Stats.h"
+#include "frame/Stats.h"
 
 #include <gtest/gtest.h>
 

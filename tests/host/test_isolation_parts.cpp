@@ -2,12 +2,12 @@
 // a plug-in was when its process died, the last lines of its output, output files that appear
 // only when whole, and the check of a plug-in file before it is loaded (the ELF shared objects of
 // this host, and the Windows host's DLLs on made-up headers).
-#include "FlightRecord.h"
-#include "OutputTail.h"
-#include "PeImageCheck.h"
-#include "PendingFile.h"
-#include "SharedObjectCheck.h"
-#include "TemporaryFiles.h"
+#include "output/PendingFile.h"
+#include "plugin/PeImageCheck.h"
+#include "plugin/SharedObjectCheck.h"
+#include "worker/FlightRecord.h"
+#include "worker/OutputTail.h"
+#include "worker/TemporaryFiles.h"
 
 #include <unistd.h>
 

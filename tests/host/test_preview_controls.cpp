@@ -1,6 +1,6 @@
 // The preview's key bindings and parameter steps, without a window: what each key does, how a
 // step moves, snaps, clamps or toggles a value, how the selection wraps, and the title text.
-#include "PreviewControls.h"
+#include "commands/preview/PreviewControls.h"
 
 #include "FFGLPluginSDK.h"
 

@@ -6,7 +6,7 @@
 // on its own: text that is no valid UTF-8 and text too long for its place.
 #include "HeadlessGL.h"
 #include "HostRun.h"
-#include "SheetCanvas.h"
+#include "commands/sheet/SheetCanvas.h"
 
 #include <gtest/gtest.h>
 

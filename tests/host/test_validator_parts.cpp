@@ -1,9 +1,9 @@
 // Pieces of the validator and of the side-by-side render tested on their own: how check
 // outcomes become lines and the summary, the names of --also outputs, and the host GL state the
 // validator sets up and compares (in a real headless context).
-#include "Check.h"
-#include "HostGLState.h"
-#include "SideBySideRender.h"
+#include "commands/render/SideBySideRender.h"
+#include "commands/validate/Check.h"
+#include "commands/validate/HostGLState.h"
 
 #include "HeadlessGL.h"
 

@@ -32,11 +32,11 @@
 //
 // Exit status: 0 all checks passed, 1 a check failed, 2 bad usage or an unusable plug-in, 77 no
 // EGL display on this machine (CTest counts that as skipped). Progress is shown on a terminal.
-#include "HostContext.h"
-#include "PluginDescription.h"
-#include "PluginInstance.h"
-#include "PluginLoader.h"
-#include "Progress.h"
+#include "frame/HostContext.h"
+#include "frame/Progress.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginLoader.h"
 
 #include "HeadlessGL.h"
 

@@ -1,10 +1,10 @@
 // What ffglhost offers on this platform beyond info, render and validate.
 //
 // Linux (HostPlatformPosix.cpp): everything. Plug-ins run in a watched worker process (fork,
-// ForkedSupervisor.h), preview shows frames in an X11 window through GLX, render --video pipes
-// frames into ffmpeg, and sheet draws its labels with cairo.
+// worker/ForkedSupervisor.h), preview shows frames in an X11 window through GLX, render --video
+// pipes frames into ffmpeg, and sheet draws its labels with cairo.
 // Windows (HostPlatformWin.cpp): info, render (PNG files, --also) and validate, with the plug-in
-// in ffglhost's own process (InProcessSupervisor.h). Preview, sheet, render --video and the
+// in ffglhost's own process (worker/InProcessSupervisor.h). Preview, sheet, render --video and the
 // worker's watchdog (--timeout) are Linux-only: asking for one is bad input with one line, before
 // any plug-in is loaded. The Windows build leaves out their sources; HostPlatformWin.cpp stands in
 // for the entry points the common code names.

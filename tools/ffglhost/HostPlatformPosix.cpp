@@ -2,9 +2,9 @@
 // forked worker unless --in-process asks otherwise.
 #include "HostPlatform.h"
 
-#include "ForkedSupervisor.h"
-#include "InProcessSupervisor.h"
-#include "Supervisor.h"
+#include "worker/ForkedSupervisor.h"
+#include "worker/InProcessSupervisor.h"
+#include "worker/Supervisor.h"
 
 namespace ffglhost {
 

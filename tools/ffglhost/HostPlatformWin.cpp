@@ -1,11 +1,11 @@
 // ffglhost on Windows (see HostPlatform.h): info, render and validate, plug-ins in this process.
 #include "HostPlatform.h"
 
-#include "InProcessSupervisor.h"
-#include "PreviewCommand.h"
-#include "SheetCommand.h"
-#include "Supervisor.h"
-#include "VideoEncoder.h"
+#include "commands/preview/PreviewCommand.h"
+#include "commands/sheet/SheetCommand.h"
+#include "output/VideoEncoder.h"
+#include "worker/InProcessSupervisor.h"
+#include "worker/Supervisor.h"
 
 #include <string>
 

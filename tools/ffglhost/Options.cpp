@@ -93,7 +93,7 @@ const char kHelp[] =
     "\n"
     "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or the plug-in\n"
     "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL\n"
-    "display (render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n"
+    "display (info, render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n"
     "\n"
     "Linux only: preview, sheet, render --video, --driver, and the watched worker process with\n"
     "--timeout (ffglhost.exe on Windows runs each plug-in in its own process, like --in-process).\n";

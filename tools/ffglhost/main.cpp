@@ -1,20 +1,20 @@
 // ffglhost: an FFGL 1.5 host. Parses the command line, refuses what this platform lacks
 // (HostPlatform.h), then runs the info, render, preview, sheet or validate command in a worker the
-// host outlives (Supervisor.h): a plug-in that crashes, hangs or exits in a call becomes one
+// host outlives (worker/Supervisor.h): a plug-in that crashes, hangs or exits in a call becomes one
 // error line and exit status 1 (validate reports it on the check it broke and goes on). The
 // command's own status becomes one message line and the exit status. A command's report goes to
 // standard output even when the command fails (validate reports its checks either way).
-#include "HostContext.h"
 #include "HostPlatform.h"
-#include "InfoCommand.h"
 #include "Options.h"
-#include "PreviewCommand.h"
-#include "RenderCommand.h"
-#include "SheetCommand.h"
-#include "SideBySideRender.h"
 #include "Status.h"
-#include "Supervisor.h"
-#include "ValidateCommand.h"
+#include "commands/info/InfoCommand.h"
+#include "commands/preview/PreviewCommand.h"
+#include "commands/render/RenderCommand.h"
+#include "commands/render/SideBySideRender.h"
+#include "commands/sheet/SheetCommand.h"
+#include "commands/validate/ValidateCommand.h"
+#include "frame/HostContext.h"
+#include "worker/Supervisor.h"
 
 #include <unistd.h>
 

@@ -1,0 +1,185 @@
+// The render command (see RenderCommand.h).
+#include "commands/render/RenderCommand.h"
+
+#include "frame/FrameLoop.h"
+#include "frame/FrameMarker.h"
+#include "frame/HostContext.h"
+#include "frame/Progress.h"
+#include "frame/RenderSetup.h"
+#include "frame/Stats.h"
+#include "output/FrameFiles.h"
+#include "output/PngWriter.h"
+#include "output/VideoEncoder.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+#include "plugin/PluginLoader.h"
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace ffglhost {
+
+namespace {
+
+std::string formatMs(double ms)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.3f ms", ms);
+    return buf;
+}
+
+// Everything that happens with the GL context current: instance, parameters, frames, read-back.
+struct RenderResult {
+    std::vector<double> frameMs;
+    std::vector<std::string> written;     // files written while rendering (--every)
+    std::vector<unsigned char> lastFrame; // without --every
+    std::vector<std::string> settingLines;
+    std::string renderer;
+};
+
+// With `video`, every frame also goes into it; it is started here and finished by the caller.
+Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<ResolvedSetting>& settings,
+                    const std::string& outPath, const VideoTool* videoTool, VideoEncoder& video, RenderResult& r)
+{
+    std::unique_ptr<kxhost::HeadlessGL> gl;
+    Status s = openContext(gl);
+    if (s.ok())
+        s = checkFrameSize(o.width, o.height);
+    if (!s.ok())
+        return s;
+    r.renderer = printable(gl->renderer());
+
+    FrameLoop loop(plugin);
+    s = loop.start(o.width, o.height, settings);
+    if (s.ok() && videoTool != nullptr)
+        s = video.start(*videoTool, o.videoPath, o.width, o.height, o.fps);
+    if (!s.ok())
+        return s;
+    const kxhost::Framebuffer& framebuffer = loop.framebuffer();
+
+    r.frameMs.reserve(static_cast<std::size_t>(o.frames));
+    // With --every, frames are written while the next ones render; those kept before a
+    // failure are still written.
+    FrameFiles files;
+    auto fileOf = [&](int frame) { return (std::filesystem::path(outPath) / frameFileName(frame)).string(); };
+    if (o.every > 0 && !(s = files.open(o.width, o.height, fileOf)).ok())
+        return s;
+    const FrameMarker marker;
+    std::vector<unsigned char> pixels; // frames that only go into the video
+    Progress progress(o.frames);
+    for (int frame = 1; frame <= o.frames; ++frame) {
+        double ms = 0.0;
+        s = loop.renderFrame(ms);
+        if (!s.ok())
+            return files.finish(s);
+        r.frameMs.push_back(ms);
+        marker.frameDone();
+
+        const bool keep = o.every > 0 ? frame % o.every == 0 : frame == o.frames;
+        if (keep && o.every > 0) {
+            if (!(s = files.keep(framebuffer, frame)).ok())
+                return files.finish(s);
+            r.written.push_back(fileOf(frame));
+        }
+        if (videoTool != nullptr || (keep && o.every == 0)) {
+            std::vector<unsigned char>& target = keep && o.every == 0 ? r.lastFrame : pixels;
+            if (!framebuffer.readPixels(target))
+                return files.finish(Status::failed("cannot read frame " + std::to_string(frame) +
+                                                   " back from the framebuffer"));
+            // The framebuffer starts cleared to black, so its colours are the frame as it looks
+            // over black; pictures for people are written opaque rather than with the
+            // plug-in's coverage alpha (which viewers show over white).
+            for (std::size_t i = 3; i < target.size(); i += 4)
+                target[i] = 255;
+            if (videoTool != nullptr && !(s = video.writeFrame(target)).ok())
+                return files.finish(s);
+        }
+        progress.update(frame);
+    }
+    if (!(s = files.finish()).ok())
+        return s;
+    progress.finish();
+
+    for (const ResolvedSetting& setting : settings) {
+        std::string line;
+        s = parameterLine(loop.instance(), *setting.parameter, line);
+        if (!s.ok())
+            return s;
+        r.settingLines.push_back(line);
+    }
+    return loop.finish();
+}
+
+} // namespace
+
+std::string defaultOutputPath(const std::string& pluginName, bool folder)
+{
+    return "out/" + fileStem(pluginName) + (folder ? "" : ".png");
+}
+
+Status runRender(const Options& o, std::string& report)
+{
+    report.clear();
+    // A video needs ffmpeg: find it before the plug-in runs at all.
+    const bool withVideo = !o.videoPath.empty();
+    VideoTool videoTool;
+    Status s = withVideo ? findVideoTool(videoTool) : Status();
+    if (!s.ok())
+        return s;
+    std::unique_ptr<Plugin> plugin;
+    PluginDescription d;
+    std::vector<ResolvedSetting> settings;
+    s = openSource(o.pluginPath, o.settings, plugin, d, settings);
+    const bool folder = o.every > 0;
+    // With --video, pictures only where --out or --every asks for them.
+    const bool pictures = !withVideo || o.outGiven;
+    const std::string outPath = o.outPath.empty() ? defaultOutputPath(d.name, folder) : o.outPath;
+    if (s.ok() && pictures)
+        s = checkOutputPath(outPath, folder);
+    if (s.ok() && withVideo)
+        s = checkOutputPath(o.videoPath, false, "--video");
+    RenderResult r;
+    VideoEncoder video;
+    if (s.ok())
+        s = renderFrames(*plugin, o, settings, outPath, withVideo ? &videoTool : nullptr, video, r);
+    if (s.ok() && withVideo)
+        s = video.finish();
+    if (s.ok())
+        s = plugin->deInitialise();
+    if (s.ok() && !folder && pictures) {
+        s = writePng(outPath, o.width, o.height, r.lastFrame);
+        if (s.ok())
+            r.written.push_back(outPath);
+    }
+    // The video replaces what was at its path only once everything else went well.
+    if (s.ok() && withVideo)
+        s = video.commit();
+    if (!s.ok())
+        return s;
+
+    const TimingSummary t = summarize(r.frameMs);
+    report += "rendered " + std::to_string(t.count) + (t.count == 1 ? " frame of " : " frames of ") + printable(d.name) + " at " +
+              std::to_string(o.width) + "x" + std::to_string(o.height) + "\n";
+    report += "frame time (code 17 process OpenGL, glFinish inside the timed region): median " + formatMs(t.medianMs) +
+              ", 95th percentile " + formatMs(t.p95Ms) + "\n";
+    report += "GL renderer: " + r.renderer + "\n";
+    for (const std::string& line : r.settingLines)
+        report += line + "\n";
+    if (withVideo)
+        report += "wrote " + o.videoPath + " (" + std::to_string(video.framesWritten()) + " frames at " +
+                  std::to_string(o.fps) + " fps, " + videoTool.codec + ")\n";
+    if (pictures && !folder)
+        report += "wrote " + outPath + "\n";
+    else if (pictures)
+        report += "wrote " + std::to_string(r.written.size()) + " files into " + outPath + " (" +
+                  std::filesystem::path(r.written.front()).filename().string() + " to " +
+                  std::filesystem::path(r.written.back()).filename().string() + ")\n";
+    return Status();
+}
+
+} // namespace ffglhost

@@ -1,0 +1,585 @@
+// The validator's checks with GL (see InstanceChecks.h).
+#include "commands/validate/InstanceChecks.h"
+
+#include "commands/validate/HostGLState.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginInstance.h"
+
+#include "HeadlessGL.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+
+namespace ffglhost {
+
+namespace {
+
+constexpr int kStateFrames = 6;
+constexpr int kSideBySideRounds = 3;
+// Read-backs may pass through a plug-in's own range and back.
+constexpr float kReadBackTolerance = 1e-4f;
+// Side length of the host texture bound while plug-ins run, and the grey of every host texture.
+constexpr int kHostTextureSize = 4;
+constexpr unsigned char kInputGrey = 128;
+// The host matrix mode of frame i is kHostModes[i % 3].
+const GLenum kHostModes[] = {GL_MODELVIEW, GL_TEXTURE, GL_PROJECTION};
+const float kFloodValues[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(), 3.0e38f, -3.0e38f, -0.5f};
+const char kTestText[] = "ffglhost validate";
+
+std::string floatText(float v)
+{
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+    return buf;
+}
+
+bool inUnitRange(float v) { return v >= 0.f && v <= 1.f; }
+
+// Types whose value reads back as it was set (booleans and events may be quantised).
+bool readsBackExactly(uint32_t type) { return takesUnitValue(type) && type != FF_TYPE_BOOLEAN && type != FF_TYPE_EVENT; }
+
+// The host's GL resources: one framebuffer per instance that renders at once, the input
+// textures handed to frames, and the texture bound while plug-ins run.
+class Rig {
+public:
+    Rig() = default;
+    ~Rig()
+    {
+        if (!textures_.empty())
+            glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
+    }
+    Rig(const Rig&) = delete;
+    Rig& operator=(const Rig&) = delete;
+
+    Status create(const FrameSetup& setup, int framebuffers)
+    {
+        setup_ = setup;
+        framebuffers_.resize(static_cast<std::size_t>(framebuffers));
+        for (kxhost::Framebuffer& fb : framebuffers_) {
+            std::string error;
+            if (!fb.create(setup.width, setup.height, error))
+                return Status::failed("cannot create the " + std::to_string(setup.width) + "x" +
+                                      std::to_string(setup.height) + " host framebuffer: " + error);
+            fb.bind();
+            glClearColor(0.f, 0.f, 0.f, 0.f);
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        }
+        textures_.assign(setup.inputs + 1, 0);
+        glGenTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
+        for (std::size_t i = 0; i < textures_.size(); ++i) {
+            const bool input = i < setup.inputs;
+            const int w = input ? setup.width : kHostTextureSize;
+            const int h = input ? setup.height : kHostTextureSize;
+            const std::vector<unsigned char> grey(static_cast<std::size_t>(w) * h * 4, kInputGrey);
+            glBindTexture(GL_TEXTURE_2D, textures_[i]);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey.data());
+            if (input)
+                records_.push_back(FFGLTextureStructTag{static_cast<uint32_t>(w), static_cast<uint32_t>(h),
+                                                        static_cast<uint32_t>(w), static_cast<uint32_t>(h),
+                                                        textures_[i]});
+        }
+        glBindTexture(GL_TEXTURE_2D, 0);
+        for (FFGLTextureStructTag& r : records_)
+            pointers_.push_back(&r);
+        if (glGetError() != GL_NO_ERROR)
+            return Status::failed("cannot create the host's input textures");
+        return Status();
+    }
+
+    HostScene scene(std::size_t framebuffer) const
+    {
+        return HostScene{framebuffers_[framebuffer].id(), setup_.width, setup_.height, textures_.back()};
+    }
+
+    // Code 17 of `instance` into framebuffer `framebuffer`, which the caller has bound.
+    Status frame(PluginInstance& instance, std::size_t framebuffer)
+    {
+        return instance.processFrame(framebuffers_[framebuffer].id(), pointers_.empty() ? nullptr : pointers_.data(),
+                                     static_cast<uint32_t>(pointers_.size()));
+    }
+
+    int width() const { return setup_.width; }
+    int height() const { return setup_.height; }
+
+private:
+    FrameSetup setup_;
+    std::vector<kxhost::Framebuffer> framebuffers_;
+    std::vector<GLuint> textures_; // the input textures, then the bound host texture
+    std::vector<FFGLTextureStructTag> records_;
+    std::vector<FFGLTextureStructTag*> pointers_;
+};
+
+// What one watched call left behind.
+struct Watch {
+    std::vector<std::string> errors;
+    std::vector<std::string> transform;
+    std::vector<std::string> attributes;
+};
+
+// Runs `call` in the host state of `scene` with `mode` current and compares afterwards.
+template <class Call>
+Watch watched(const HostScene& scene, GLenum mode, Call call)
+{
+    enterHostState(scene, mode);
+    const GLStateSnapshot before = captureGLState();
+    call();
+    Watch w;
+    w.errors = takeGLErrors();
+    const GLStateSnapshot after = captureGLState();
+    w.transform = transformDifferences(before, after);
+    w.attributes = attributeDifferences(before, after);
+    return w;
+}
+
+// Everything a watched call left, as failures of `c`, each starting with `what`.
+void failAll(const Watch& w, const std::string& what, Check& c)
+{
+    for (const std::string& e : w.errors)
+        c.fail(what + " leaves GL error " + e + " pending");
+    for (const std::string& d : w.transform)
+        c.fail(what + " leaves " + d);
+    for (const std::string& d : w.attributes)
+        c.fail(what + " leaves " + d);
+}
+
+// A float parameter write through code 8, as raw as a host makes it.
+bool setRaw(const Plugin& plugin, const PluginInstance& instance, uint32_t index, FFWord value)
+{
+    SetParameterStructTag record{};
+    record.ParameterNumber = index;
+    record.NewParameterValue = value;
+    return plugin.call(FF_SETPARAMETER, reinterpret_cast<FFWord>(&record), instance.id()) == FF_SUCCESS;
+}
+
+bool setValue(const Plugin& plugin, const PluginInstance& instance, uint32_t index, float v)
+{
+    return setRaw(plugin, instance, index, wordOfFloat(v));
+}
+
+// Sets an entry back to its default; false when the plug-in refuses.
+bool restoreDefault(const Plugin& plugin, const PluginInstance& instance, const ParameterEntry& e)
+{
+    if (e.type == FF_TYPE_BUFFER)
+        return true;
+    if (isTextType(e.type))
+        return setRaw(plugin, instance, e.index, reinterpret_cast<FFWord>(e.defaultText.c_str()));
+    return setValue(plugin, instance, e.index, e.defaultValue);
+}
+
+// Code 7 on `instance`: a failure when the text is missing or has no terminator within `bound`;
+// `length` is its length otherwise.
+bool readDisplay(const Plugin& plugin, const PluginInstance& instance, const ParameterEntry& e, std::size_t bound,
+                 const std::string& when, Check& c, std::size_t* length = nullptr)
+{
+    const FFWord w = plugin.call(FF_GETPARAMETERDISPLAY, e.index, instance.id());
+    if (w == 0 || w == FF_FAIL) {
+        c.fail(e.label + ": code 7 (get parameter display) returned a null pointer " + when);
+        return false;
+    }
+    const std::size_t n = strnlen(reinterpret_cast<const char*>(w), bound);
+    if (n == bound) {
+        c.fail(e.label + ": the display text " + when + " is not terminated within " + std::to_string(bound) +
+               " bytes");
+        return false;
+    }
+    if (length != nullptr)
+        *length = n;
+    return true;
+}
+
+// Returns whether any instance could be created.
+bool checkCycles(const Plugin& plugin, Rig& rig, Check& c)
+{
+    for (int k = 1; k <= kInstanceCycles; ++k) {
+        PluginInstance instance(plugin);
+        const std::string who = "instance " + std::to_string(k) + ": ";
+        Status s;
+        Watch w = watched(rig.scene(0), GL_MODELVIEW, [&] { s = instance.create(rig.width(), rig.height()); });
+        if (!s.ok()) {
+            c.fail(who + "code 18 (instantiate GL) returned failure");
+            return k > 1;
+        }
+        failAll(w, who + "code 18", c);
+        w = watched(rig.scene(0), GL_MODELVIEW, [&] { s = instance.destroy(); });
+        if (!s.ok())
+            c.fail(who + "code 19 (de-instantiate GL) returned failure");
+        failAll(w, who + "code 19", c);
+        if (c.failureCount() > 0)
+            break; // one faulty round tells what the others would
+    }
+    return true;
+}
+
+void checkPastTable(const Plugin& plugin, const PluginInstance& instance, const ValidatedMetadata& m, Check& c)
+{
+    const uint32_t n = static_cast<uint32_t>(m.parameters.size());
+    const std::string at = " for index " + std::to_string(n) + ", past the table";
+    const FFWord name = plugin.call(FF_GETPARAMETERNAME, n, 0);
+    if (name != 0 && name != FF_FAIL)
+        c.fail("code 5 (get parameter name) answers a pointer" + at);
+    if (plugin.call(FF_GETPARAMETERTYPE, n, 0) != FF_FAIL)
+        c.fail("code 15 (get parameter type) answers a type" + at);
+    if (plugin.call(FF_GETPARAMETERDEFAULT, n, 0) != FF_FAIL)
+        c.fail("code 6 (get parameter default) answers a default" + at);
+    if (setValue(plugin, instance, n, 0.5f))
+        c.fail("code 8 (set parameter) answers success" + at);
+    if (plugin.call(FF_GETPARAMETER, n, instance.id()) != FF_FAIL)
+        c.fail("code 9 (get parameter) answers a value" + at);
+}
+
+void checkNewInstanceDefaults(const Plugin& plugin, const PluginInstance& instance, const ValidatedMetadata& m,
+                              Check& c)
+{
+    for (const ParameterEntry& e : m.parameters) {
+        if (!e.usable || e.type == FF_TYPE_BUFFER)
+            continue;
+        const FFWord w = plugin.call(FF_GETPARAMETER, e.index, instance.id());
+        if (w == FF_FAIL || (isTextType(e.type) && w == 0)) {
+            c.fail(e.label + ": code 9 (get parameter) returned failure");
+            continue;
+        }
+        if (isTextType(e.type)) {
+            const char* text = reinterpret_cast<const char*>(w);
+            if (strnlen(text, kMaxPluginTextLength) == kMaxPluginTextLength ||
+                e.defaultText != std::string(text))
+                c.fail(e.label + " does not read back its default text");
+            continue;
+        }
+        const float v = floatOfWord(w);
+        if (!(std::fabs(v - e.defaultValue) <= kReadBackTolerance))
+            c.fail(e.label + " reads back " + floatText(v) + " (default " + floatText(e.defaultValue) + ")");
+        else if (takesUnitValue(e.type) && !inUnitRange(v))
+            c.fail(e.label + " reads back " + floatText(v) + ", outside 0..1");
+    }
+}
+
+// The values the set-and-read check writes to an entry of `type`.
+std::vector<float> testValues(const ParameterEntry& e)
+{
+    if (e.type == FF_TYPE_BOOLEAN)
+        return {0.f, 1.f};
+    if (e.type == FF_TYPE_EVENT)
+        return {1.f, 0.f};
+    if (takesUnitValue(e.type))
+        return {0.f, 1.f, 0.25f, 0.75f};
+    return {e.defaultValue}; // options: the default option is the one value known to exist
+}
+
+void checkValues(const Plugin& plugin, const PluginInstance& instance, const ValidatedMetadata& m, Check& values,
+                 Check& display)
+{
+    for (const ParameterEntry& e : m.parameters) {
+        if (!e.usable || e.type == FF_TYPE_BUFFER)
+            continue;
+        if (isTextType(e.type)) {
+            if (!setRaw(plugin, instance, e.index, reinterpret_cast<FFWord>(kTestText))) {
+                values.fail(e.label + ": code 8 (set parameter) returned failure for a text");
+            } else {
+                const FFWord w = plugin.call(FF_GETPARAMETER, e.index, instance.id());
+                if (w == 0 || w == FF_FAIL || strnlen(reinterpret_cast<const char*>(w), kMaxPluginTextLength) ==
+                                                  kMaxPluginTextLength ||
+                    std::string(reinterpret_cast<const char*>(w)) != kTestText)
+                    values.fail(e.label + " does not read back the text it was set to");
+            }
+            readDisplay(plugin, instance, e, kMaxPluginTextLength, "for a text it was set to", display);
+        } else {
+            for (float v : testValues(e)) {
+                const std::string after = " after " + floatText(v);
+                if (!setValue(plugin, instance, e.index, v)) {
+                    values.fail(e.label + ": code 8 (set parameter) returned failure for " + floatText(v));
+                    continue;
+                }
+                const FFWord w = plugin.call(FF_GETPARAMETER, e.index, instance.id());
+                if (w == FF_FAIL) {
+                    values.fail(e.label + ": code 9 (get parameter) returned failure" + after);
+                    continue;
+                }
+                const float r = floatOfWord(w);
+                if (takesUnitValue(e.type) && !inUnitRange(r))
+                    values.fail(e.label + " reads back " + floatText(r) + after + ", outside 0..1");
+                else if ((readsBackExactly(e.type) || e.type == FF_TYPE_BOOLEAN || e.type == FF_TYPE_OPTION) &&
+                         !(std::fabs(r - v) <= kReadBackTolerance))
+                    values.fail(e.label + " reads back " + floatText(r) + after);
+                readDisplay(plugin, instance, e, FF_DISPLAY_VALUE_SIZE, "for " + floatText(v), display);
+            }
+        }
+        if (!restoreDefault(plugin, instance, e))
+            values.fail(e.label + ": code 8 (set parameter) returned failure for its default");
+    }
+}
+
+void checkFrames(Rig& rig, PluginInstance& instance, Check& frames, Check& transform, Check& attributes)
+{
+    for (int f = 1; f <= kStateFrames; ++f) {
+        const std::string what = "frame " + std::to_string(f);
+        Status s;
+        const Watch w = watched(rig.scene(0), kHostModes[(f - 1) % 3], [&] { s = rig.frame(instance, 0); });
+        if (!s.ok())
+            frames.fail(what + ": code 17 (process OpenGL) returned failure");
+        for (const std::string& e : w.errors)
+            frames.fail(what + " leaves GL error " + e + " pending");
+        for (const std::string& d : w.transform)
+            transform.fail(what + " leaves " + d);
+        for (const std::string& d : w.attributes)
+            attributes.fail(what + " leaves " + d);
+    }
+}
+
+// One frame inside a check that is about something else: all that goes wrong fails `c`.
+void watchedFrame(Rig& rig, std::size_t framebuffer, PluginInstance& instance, const std::string& what, Check& c)
+{
+    Status s;
+    const Watch w = watched(rig.scene(framebuffer), GL_MODELVIEW, [&] { s = rig.frame(instance, framebuffer); });
+    if (!s.ok())
+        c.fail(what + ": code 17 (process OpenGL) returned failure");
+    failAll(w, what, c);
+}
+
+void checkFlood(const Plugin& plugin, Rig& rig, PluginInstance& instance, const ValidatedMetadata& m, Check& c)
+{
+    // Out-of-range read-backs and long display texts are worth knowing but no fault: hosts are to
+    // send 0..1, and a plug-in may keep what it was sent. One example each, and how many.
+    std::vector<std::string> range(m.parameters.size());
+    std::vector<std::string> longTexts(m.parameters.size());
+    for (float v : kFloodValues) {
+        const std::string after = "after " + floatText(v);
+        for (std::size_t i = 0; i < m.parameters.size(); ++i) {
+            const ParameterEntry& e = m.parameters[i];
+            if (!e.usable || e.type == FF_TYPE_BUFFER || isTextType(e.type))
+                continue;
+            (void)setValue(plugin, instance, e.index, v); // refusing such a value is fine
+            const FFWord w = plugin.call(FF_GETPARAMETER, e.index, instance.id());
+            if (w == FF_FAIL) {
+                c.fail(e.label + ": code 9 (get parameter) returned failure " + after);
+                continue;
+            }
+            const float r = floatOfWord(w);
+            if (takesUnitValue(e.type) && !inUnitRange(r) && range[i].empty())
+                range[i] = e.label + " reads back " + floatText(r) + " " + after;
+            std::size_t length = 0;
+            if (readDisplay(plugin, instance, e, kMaxPluginTextLength, after, c, &length) &&
+                length >= static_cast<std::size_t>(FF_DISPLAY_VALUE_SIZE) && longTexts[i].empty())
+                longTexts[i] = e.label + " shows " + std::to_string(length) + " characters " + after;
+        }
+        watchedFrame(rig, 0, instance, "the frame " + after, c);
+    }
+    const auto summarise = [&c, &m](const std::vector<std::string>& found, const std::string& what) {
+        std::size_t n = 0;
+        std::string example;
+        for (const std::string& f : found) {
+            if (!f.empty() && n++ == 0)
+                example = f;
+        }
+        if (n > 0)
+            c.warn(std::to_string(n) + " of " + std::to_string(m.parameters.size()) + " parameters " + what +
+                   " (e.g. " + example + ")");
+    };
+    summarise(range, "read back values outside 0..1 after values outside 0..1");
+    summarise(longTexts, "show display texts longer than " + std::to_string(FF_DISPLAY_VALUE_SIZE - 1) +
+                             " characters after extreme values");
+
+    for (const ParameterEntry& e : m.parameters) {
+        if (!e.usable || e.type == FF_TYPE_BUFFER || isTextType(e.type))
+            continue;
+        if (!restoreDefault(plugin, instance, e)) {
+            c.fail(e.label + ": code 8 (set parameter) returned failure for its default after the flood");
+            continue;
+        }
+        float r = 0.f;
+        const FFWord w = plugin.call(FF_GETPARAMETER, e.index, instance.id());
+        if (w != FF_FAIL)
+            r = floatOfWord(w);
+        if (w == FF_FAIL || !(std::fabs(r - e.defaultValue) <= kReadBackTolerance))
+            c.fail(e.label + " does not read back its default " + floatText(e.defaultValue) +
+                   " when set again after the flood");
+    }
+    watchedFrame(rig, 0, instance, "the frame after the defaults came back", c);
+}
+
+// The value instance `k` of the side-by-side check gets for an entry it can hold apart.
+bool ownValue(const ParameterEntry& e, int k, float& v)
+{
+    if (!e.usable)
+        return false;
+    if (readsBackExactly(e.type)) {
+        v = static_cast<float>(k + 1) / static_cast<float>(kSideBySideInstances + 1);
+        return true;
+    }
+    if (e.type == FF_TYPE_BOOLEAN) {
+        v = static_cast<float>(k % 2);
+        return true;
+    }
+    return false;
+}
+
+void checkSideBySide(const Plugin& plugin, Rig& rig, const ValidatedMetadata& m, Check& c)
+{
+    std::vector<std::unique_ptr<PluginInstance>> instances;
+    for (int k = 0; k < kSideBySideInstances; ++k) {
+        const std::string who = "instance " + std::to_string(k + 1);
+        auto instance = std::make_unique<PluginInstance>(plugin);
+        Status s;
+        const Watch w = watched(rig.scene(static_cast<std::size_t>(k)), GL_MODELVIEW,
+                                [&] { s = instance->create(rig.width(), rig.height()); });
+        if (!s.ok()) {
+            c.fail(who + ": code 18 (instantiate GL) returned failure with " + std::to_string(k) +
+                   " other instance(s) alive");
+            return;
+        }
+        failAll(w, who + ": code 18", c);
+        for (const ParameterEntry& e : m.parameters) {
+            float v = 0.f;
+            if (ownValue(e, k, v) && !setValue(plugin, *instance, e.index, v))
+                c.fail(who + ", " + e.label + ": code 8 (set parameter) returned failure for " + floatText(v));
+        }
+        instances.push_back(std::move(instance));
+    }
+    for (int round = 1; round <= kSideBySideRounds; ++round)
+        for (int k = 0; k < kSideBySideInstances; ++k)
+            watchedFrame(rig, static_cast<std::size_t>(k), *instances[static_cast<std::size_t>(k)],
+                         "instance " + std::to_string(k + 1) + ", frame " + std::to_string(round), c);
+    for (int k = 0; k < kSideBySideInstances; ++k) {
+        for (const ParameterEntry& e : m.parameters) {
+            float v = 0.f;
+            if (!ownValue(e, k, v))
+                continue;
+            const FFWord w = plugin.call(FF_GETPARAMETER, e.index, instances[static_cast<std::size_t>(k)]->id());
+            const float r = w == FF_FAIL ? std::numeric_limits<float>::quiet_NaN() : floatOfWord(w);
+            if (!(std::fabs(r - v) <= kReadBackTolerance))
+                c.fail("instance " + std::to_string(k + 1) + " reads back " + floatText(r) + " for " + e.label +
+                       ", not its own " + floatText(v));
+        }
+    }
+    for (int k = 0; k < kSideBySideInstances; ++k) {
+        Status s;
+        const Watch w = watched(rig.scene(static_cast<std::size_t>(k)), GL_MODELVIEW,
+                                [&] { s = instances[static_cast<std::size_t>(k)]->destroy(); });
+        if (!s.ok())
+            c.fail("instance " + std::to_string(k + 1) + ": code 19 (de-instantiate GL) returned failure");
+        failAll(w, "instance " + std::to_string(k + 1) + ": code 19", c);
+    }
+}
+
+} // namespace
+
+// The host's GL resources and the instance the checks share, kept from step to step.
+struct InstanceChecks::Parts {
+    Rig rig;
+    std::unique_ptr<PluginInstance> shared;
+};
+
+InstanceChecks::InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup)
+    : plugin_(plugin), meta_(meta), setup_(setup), parts_(std::make_unique<Parts>())
+{
+}
+
+// The shared instance goes first (its code 19 unwatched), then the framebuffers and textures.
+InstanceChecks::~InstanceChecks() = default;
+
+Status InstanceChecks::createRig() { return parts_->rig.create(setup_, kSideBySideInstances); }
+
+bool InstanceChecks::skipped(Check& c, bool needsTable) const
+{
+    if (!unavailable_.empty())
+        c.skip(unavailable_);
+    else if (needsTable && !meta_.tableRead)
+        c.skip("the parameter table could not be read");
+    else
+        return false;
+    return true;
+}
+
+void InstanceChecks::cycles(Check& c)
+{
+    if (!checkCycles(plugin_, parts_->rig, c)) {
+        unavailable_ = "no instance could be created";
+        return;
+    }
+    auto instance = std::make_unique<PluginInstance>(plugin_);
+    Status created;
+    const Watch w = watched(parts_->rig.scene(0), GL_MODELVIEW,
+                            [&] { created = instance->create(parts_->rig.width(), parts_->rig.height()); });
+    if (!created.ok()) {
+        c.fail("code 18 (instantiate GL) returned failure for the instance the later checks use");
+        unavailable_ = "no instance could be created";
+        return;
+    }
+    failAll(w, "code 18 of the instance the later checks use", c);
+    parts_->shared = std::move(instance);
+}
+
+void InstanceChecks::prepareShared()
+{
+    auto instance = std::make_unique<PluginInstance>(plugin_);
+    if (instance->create(parts_->rig.width(), parts_->rig.height()).ok())
+        parts_->shared = std::move(instance);
+    else
+        unavailable_ = "no instance could be created";
+}
+
+void InstanceChecks::pastTable(Check& c)
+{
+    if (!skipped(c, true))
+        checkPastTable(plugin_, *parts_->shared, meta_, c);
+}
+
+void InstanceChecks::newDefaults(Check& c)
+{
+    if (!skipped(c, true))
+        checkNewInstanceDefaults(plugin_, *parts_->shared, meta_, c);
+}
+
+void InstanceChecks::values(Check& values, Check& display)
+{
+    if (skipped(values, true)) {
+        (void)skipped(display, true);
+        return;
+    }
+    checkValues(plugin_, *parts_->shared, meta_, values, display);
+}
+
+void InstanceChecks::frames(Check& frames, Check& transform, Check& attributes)
+{
+    if (skipped(frames, false)) {
+        (void)skipped(transform, false);
+        (void)skipped(attributes, false);
+        return;
+    }
+    checkFrames(parts_->rig, *parts_->shared, frames, transform, attributes);
+}
+
+void InstanceChecks::flood(Check& c)
+{
+    if (!skipped(c, true))
+        checkFlood(plugin_, parts_->rig, *parts_->shared, meta_, c);
+}
+
+void InstanceChecks::sideBySide(Check& c)
+{
+    if (!skipped(c, false))
+        checkSideBySide(plugin_, parts_->rig, meta_, c);
+}
+
+void InstanceChecks::destroyShared(Check& c)
+{
+    if (skipped(c, false))
+        return;
+    Status destroyed;
+    const Watch d = watched(parts_->rig.scene(0), GL_MODELVIEW, [&] { destroyed = parts_->shared->destroy(); });
+    if (!destroyed.ok())
+        c.fail("code 19 (de-instantiate GL) returned failure");
+    failAll(d, "code 19", c);
+    parts_->shared.reset();
+    unavailable_ = "the instance the checks shared is gone";
+}
+
+} // namespace ffglhost

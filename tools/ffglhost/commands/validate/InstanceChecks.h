@@ -1,0 +1,72 @@
+// The validator's checks that need a GL context: instances created and destroyed many times,
+// parameter indices past the table, values set and read back through a live instance, display
+// texts, frames and the GL state they leave behind, a flood of extreme parameter values, and
+// several instances rendering alternately. Every watched call (codes 17, 18, 19) runs in the
+// known host state of HostGLState.h and is compared against it afterwards.
+//
+// Main thread, with the host's GL context current for every function here.
+#pragma once
+
+#include "Status.h"
+#include "commands/validate/Check.h"
+#include "commands/validate/MetadataChecks.h"
+#include "plugin/PluginLoader.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace ffglhost {
+
+constexpr int kInstanceCycles = 100;
+constexpr int kSideBySideInstances = 4;
+
+struct FrameSetup {
+    int width = 0;
+    int height = 0;
+    uint32_t inputs = 0; // input textures handed to every frame
+};
+
+// The checks, run step by step in the order the validator reports them. They share the host's
+// GL resources and one instance of the plug-in, made at the end of cycles() (or, in a fresh
+// process that starts after it, by prepareShared()). When no instance could be made, or the
+// parameter table could not be read, the checks that need it are skipped with the reason.
+//
+// Ownership: owns the host's GL resources and the shared instance; the plug-in and the metadata
+// must outlive it. Destroy it with the GL context current.
+class InstanceChecks {
+public:
+    InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup);
+    ~InstanceChecks();
+    InstanceChecks(const InstanceChecks&) = delete;
+    InstanceChecks& operator=(const InstanceChecks&) = delete;
+
+    // The host's framebuffers and textures; a failure (exit status 1) when they cannot be made.
+    Status createRig();
+
+    void cycles(Check& c);
+    // The shared instance, made quietly (a failure only makes the later checks skip).
+    void prepareShared();
+    void pastTable(Check& c);
+    void newDefaults(Check& c);
+    void values(Check& values, Check& display);
+    void frames(Check& frames, Check& transform, Check& attributes);
+    void flood(Check& c);
+    void sideBySide(Check& c);
+    // Code 19 of the shared instance, watched.
+    void destroyShared(Check& c);
+
+private:
+    struct Parts;
+
+    // Skips `c` when its instance (or, with `needsTable`, the parameter table) is missing.
+    bool skipped(Check& c, bool needsTable) const;
+
+    const Plugin& plugin_;
+    const ValidatedMetadata& meta_;
+    FrameSetup setup_;
+    std::unique_ptr<Parts> parts_;
+    std::string unavailable_; // why the instance checks cannot run; empty while they can
+};
+
+} // namespace ffglhost

@@ -1,0 +1,73 @@
+// How far a validation has got, shared between the validating worker and its supervisor
+// (worker/WorkerShared.h): which step the worker is in, the outcome of every check reported so far,
+// which steps took a worker down, and the facts the report's header needs. The worker prints
+// each check's line itself and notes its outcome here; the supervisor prints the lines of the
+// checks a crash or hang cut short and the summary from these outcomes.
+//
+// Plain lock-free atomics; the worker's main thread writes while it runs, the supervisor between
+// workers (and reads once a worker is gone).
+#pragma once
+
+#include "commands/validate/Check.h"
+#include "commands/validate/ValidationPlan.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ffglhost {
+
+constexpr std::size_t kRendererTextCapacity = 256;
+constexpr std::size_t kFailureTextCapacity = 1024;
+
+class ValidationProgress {
+public:
+    // Stages before a step runs.
+    static constexpr int32_t kStarting = -2;  // loading the plug-in, opening GL, the header facts
+    static constexpr int32_t kPreparing = -1; // redoing what earlier steps produced
+
+    ValidationProgress() { reset(); }
+    ValidationProgress(const ValidationProgress&) = delete;
+    ValidationProgress& operator=(const ValidationProgress&) = delete;
+
+    // A new validation: nothing reported, nothing crashed.
+    void reset();
+    // A new worker: back to kStarting, not finished, no failure.
+    void startWorker();
+
+    void setStage(int32_t stage) { stage_.store(stage, std::memory_order_release); }
+    int32_t stage() const { return stage_.load(std::memory_order_acquire); }
+
+    void report(int check, Outcome outcome);
+    bool reported(int check) const;
+    Outcome outcome(int check) const;
+    // Every reported outcome, in check order (for the summary).
+    std::vector<Outcome> outcomes() const;
+
+    void markCrashed(int step) { crashed_[step].store(1, std::memory_order_release); }
+    bool crashed(int step) const { return crashed_[step].load(std::memory_order_acquire) != 0; }
+
+    void setHeaderPrinted() { headerPrinted_.store(true, std::memory_order_release); }
+    bool headerPrinted() const { return headerPrinted_.load(std::memory_order_acquire); }
+    void setFinished() { finished_.store(true, std::memory_order_release); }
+    bool finished() const { return finished_.load(std::memory_order_acquire); }
+
+    // The GL renderer the header names, once known.
+    void setRenderer(const std::string& text);
+    std::string renderer() const;
+    // Why a worker could not get ready for its first step (bad input, a host failure).
+    void setFailure(const std::string& text);
+    std::string failure() const;
+
+private:
+    std::atomic<int32_t> stage_;
+    std::atomic<uint8_t> outcomes_[kCheckCount]; // 0: not reported; else 1 + Outcome
+    std::atomic<uint8_t> crashed_[kStepCount];
+    std::atomic<bool> headerPrinted_;
+    std::atomic<bool> finished_;
+    std::atomic<char> renderer_[kRendererTextCapacity];
+    std::atomic<char> failure_[kFailureTextCapacity];
+};
+
+} // namespace ffglhost

@@ -1,0 +1,182 @@
+// The validator's steps in a worker (see ValidationWorker.h).
+#include "commands/validate/ValidationWorker.h"
+
+#include "commands/validate/Check.h"
+#include "commands/validate/InstanceChecks.h"
+#include "commands/validate/MetadataChecks.h"
+#include "frame/HostContext.h"
+#include "plugin/PluginDescription.h"
+#include "plugin/PluginLoader.h"
+#include "worker/Supervisor.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ffglhost {
+
+namespace {
+
+// What must hold before any check makes sense: an FFGL 1.x plug-in that does OpenGL processing.
+// Also reads the identity and input counts the header and the checks use.
+Status checkRunnable(const Plugin& plugin, const std::string& path, ValidatedMetadata& meta)
+{
+    PluginInfoStructTag info{};
+    Status s = plugin.info(info);
+    if (!s.ok())
+        return s;
+    if (info.APIMajorVersion != 1)
+        return Status::badInput(path + " uses FFGL API " + std::to_string(info.APIMajorVersion) + "." +
+                                std::to_string(info.APIMinorVersion) + "; this host speaks FFGL 1.x only");
+    if (plugin.capability(FF_CAP_PROCESSOPENGL) != 1)
+        return Status::badInput(path + " does not do OpenGL processing (capability 4 is not 1): not an FFGL plug-in "
+                                       "this host can run");
+    meta.name = printable(std::string(info.PluginName, strnlen(info.PluginName, FF_PLUGIN_NAME_SIZE)));
+    meta.type = info.PluginType;
+    meta.minInputs = inputFrames(plugin.capability(FF_CAP_MINIMUMINPUTFRAMES));
+    meta.maxInputs = inputFrames(plugin.capability(FF_CAP_MAXIMUMINPUTFRAMES));
+    return Status();
+}
+
+// Input frames handed to every frame: the plug-in's minimum, and one for an effect that takes
+// any, never more than the host supplies.
+uint32_t inputsFor(const ValidatedMetadata& m)
+{
+    uint32_t n = m.minInputs;
+    if (n == 0 && m.type == FF_EFFECT && m.maxInputs > 0)
+        n = 1;
+    return n < kMaxValidatedInputs ? n : kMaxValidatedInputs;
+}
+
+// Everything the steps share in one worker.
+struct Worker {
+    const Options& options;
+    ValidationProgress& progress;
+    int reportFd;
+    std::unique_ptr<Plugin> plugin;
+    std::unique_ptr<kxhost::HeadlessGL> gl;
+    ValidatedMetadata meta;
+    std::unique_ptr<InstanceChecks> instances; // destroyed before the context and the plug-in
+
+    ~Worker()
+    {
+        instances.reset();
+        gl.reset();
+    }
+
+    Status start()
+    {
+        Status s = Plugin::open(options.pluginPath, plugin);
+        if (s.ok())
+            s = openContext(gl);
+        if (s.ok())
+            s = checkFrameSize(options.width, options.height);
+        if (!s.ok())
+            return s;
+        progress.setRenderer(printable(gl->renderer()));
+        s = checkRunnable(*plugin, options.pluginPath, meta);
+        if (!s.ok())
+            return s;
+        instances = std::make_unique<InstanceChecks>(*plugin, meta,
+                                                     FrameSetup{options.width, options.height, inputsFor(meta)});
+        return instances->createRig();
+    }
+
+    void printHeader()
+    {
+        (void)writeText(reportFd, "validating " + (meta.name.empty() ? std::string("(unnamed)") : meta.name) + " (" +
+                                      options.pluginPath + ") at " + std::to_string(options.width) + "x" +
+                                      std::to_string(options.height) + " with " +
+                                      std::to_string(inputsFor(meta)) + " input texture(s) on " +
+                                      progress.renderer() + "\n");
+        progress.setHeaderPrinted();
+    }
+
+    // What step `step` produced that later steps use, made again without reporting anything.
+    void prepare(int step)
+    {
+        Check scratch("preparation");
+        switch (kSteps[step].first) {
+        case CheckId::Initialise: (void)plugin->initialise(); break;
+        case CheckId::Table: checkTable(*plugin, scratch, meta); break;
+        default: break;
+        }
+    }
+
+    void run(int step, std::vector<Check>& c)
+    {
+        switch (kSteps[step].first) {
+        case CheckId::Info: checkInfoRecord(*plugin, c[0]); break;
+        case CheckId::Extended: checkExtendedInfo(*plugin, c[0]); break;
+        case CheckId::Initialise: checkInitialise(*plugin, c[0]); break;
+        case CheckId::Capabilities: checkCapabilities(*plugin, c[0], meta); break;
+        case CheckId::Table:
+            checkTable(*plugin, c[0], meta);
+            checkDefaults(meta, c[1]);
+            break;
+        case CheckId::Consistent: checkConsistency(*plugin, c[0]); break;
+        case CheckId::Cycles: instances->cycles(c[0]); break;
+        case CheckId::PastTable: instances->pastTable(c[0]); break;
+        case CheckId::NewDefaults: instances->newDefaults(c[0]); break;
+        case CheckId::Values: instances->values(c[0], c[1]); break;
+        case CheckId::Frames: instances->frames(c[0], c[1], c[2]); break;
+        case CheckId::Flood: instances->flood(c[0]); break;
+        case CheckId::SideBySide: instances->sideBySide(c[0]); break;
+        case CheckId::Destroy: instances->destroyShared(c[0]); break;
+        case CheckId::Deinitialise:
+            if (!plugin->deInitialise().ok())
+                c[0].fail("code 2 (de-initialise) returned failure");
+            // Unloading runs the plug-in's static destructors: part of this check.
+            instances.reset();
+            plugin.reset();
+            break;
+        default: break;
+        }
+    }
+};
+
+} // namespace
+
+int runValidationWorker(const Options& o, int first, int reportFd, ValidationProgress& progress)
+{
+    Worker w{o, progress, reportFd, nullptr, nullptr, ValidatedMetadata(), nullptr};
+    progress.setStage(ValidationProgress::kStarting);
+    const Status s = w.start();
+    if (!s.ok()) {
+        progress.setFailure(s.message());
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+        return s.exitCode();
+    }
+    if (first == 0)
+        w.printHeader();
+
+    progress.setStage(ValidationProgress::kPreparing);
+    bool instanceNeeded = false;
+    for (int step = 0; step < kStepCount; ++step) {
+        if (step < first && !progress.crashed(step))
+            w.prepare(step);
+        if (step >= first && kSteps[step].needsInstance)
+            instanceNeeded = true;
+    }
+    if (first > kInstanceStep && instanceNeeded)
+        w.instances->prepareShared();
+
+    for (int step = first; step < kStepCount; ++step) {
+        progress.setStage(step);
+        std::vector<Check> checks;
+        const int firstCheck = static_cast<int>(kSteps[step].first);
+        for (int c = 0; c < kSteps[step].checks; ++c)
+            checks.emplace_back(checkName(firstCheck + c));
+        w.run(step, checks);
+        for (int c = 0; c < kSteps[step].checks; ++c) {
+            (void)writeText(reportFd, checks[static_cast<std::size_t>(c)].line() + "\n");
+            progress.report(firstCheck + c, checks[static_cast<std::size_t>(c)].outcome());
+        }
+    }
+    progress.setFinished();
+    return 0;
+}
+
+} // namespace ffglhost

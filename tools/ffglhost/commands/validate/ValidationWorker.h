@@ -1,0 +1,24 @@
+// The worker side of `ffglhost validate`: loads the plug-in, opens the GL context and runs the
+// validator's steps (ValidationPlan.h) from a given one to the end, printing each finished
+// check's line at once and noting its outcome in the shared progress.
+//
+// Before its first step the worker gets ready: it loads the plug-in, opens the context, reads
+// what the header needs (code 0, the capabilities) and, when it does not start at the first
+// step, quietly redoes what the earlier steps produced that later ones use (initialisation, the
+// parameter table, the instance the instance checks share), skipping steps that took an
+// earlier worker down. The first worker prints the header once it is ready.
+//
+// Runs in the worker process, main thread; creates and destroys its own GL context.
+#pragma once
+
+#include "Options.h"
+#include "commands/validate/ValidationProgress.h"
+
+namespace ffglhost {
+
+// Runs steps `first` .. last. Returns the exit status: 0 when every step ran (the progress is
+// then finished), else the status of the failure that kept it from getting ready (its message
+// is printed to standard error and noted in the progress).
+int runValidationWorker(const Options& options, int first, int reportFd, ValidationProgress& progress);
+
+} // namespace ffglhost
