@@ -11,10 +11,11 @@
 set -euo pipefail
 build=$1
 flags=${2:-}
-# Given flags replace the toolchain's own (-m32), so they are passed only when there are some.
 settings=()
 [ -n "${3:-}" ] && settings+=(-DCMAKE_TOOLCHAIN_FILE="$3")
-[ -n "$flags" ] && settings+=(-DCMAKE_CXX_FLAGS="$flags" -DCMAKE_MODULE_LINKER_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags")
+# The flags go in through the environment, which CMake adds to a toolchain's own (-m32) on the
+# first configuration; a CMAKE_CXX_FLAGS setting would replace them.
+export CXXFLAGS="$flags" LDFLAGS="$flags"
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kx-install.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 fail() {
