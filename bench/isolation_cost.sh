@@ -53,17 +53,13 @@ for round in $(seq 1 "$rounds"); do
     printf "%-11s %5s %9s %9s %11s\n" "$mode" "$round" "$wall" "$cpu" "$median"
   done
 done
-awk '
-  { wall[$1] += $2; cpu[$1] += $3; n[$1]++; med[$1, n[$1]] = $4 }
-  function median(mode,   i, j, t, k, a) {
-    k = n[mode]
-    for (i = 1; i <= k; i++) a[i] = med[mode, i]
-    for (i = 1; i <= k; i++) for (j = i + 1; j <= k; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
-    return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
-  }
-  END {
-    printf "isolated / in-process: wall %.3f (%.1f s / %.1f s), CPU %.3f (%.1f s / %.1f s), median frame %.3f (%.2f ms / %.2f ms)\n",
-      wall["isolated"] / wall["in-process"], wall["isolated"], wall["in-process"],
-      cpu["isolated"] / cpu["in-process"], cpu["isolated"], cpu["in-process"],
-      median("isolated") / median("in-process"), median("isolated"), median("in-process")
-  }' "$results"
+# Median of the numbers on standard input.
+median() { sort -g | awk '{ a[NR] = $1 } END { print NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+column() { awk -v mode="$1" -v field="$2" '$1 == mode { print $field }' "$results"; }
+sum() { awk '{ s += $1 } END { print s }'; }
+awk -v wi="$(column isolated 2 | sum)" -v wp="$(column in-process 2 | sum)" \
+    -v ci="$(column isolated 3 | sum)" -v cp="$(column in-process 3 | sum)" \
+    -v mi="$(column isolated 4 | median)" -v mp="$(column in-process 4 | median)" 'BEGIN {
+  printf "isolated / in-process: wall %.3f (%.1f s / %.1f s), CPU %.3f (%.1f s / %.1f s), median frame %.3f (%.2f ms / %.2f ms)\n",
+    wi / wp, wi, wp, ci / cp, ci, cp, mi / mp, mi, mp
+}'

@@ -52,4 +52,12 @@ Status checkFrameSize(int width, int height)
     return Status();
 }
 
+Status openFrameContext(std::unique_ptr<kxhost::HeadlessGL>& out, int width, int height)
+{
+    Status s = openContext(out);
+    if (s.ok())
+        s = checkFrameSize(width, height);
+    return s;
+}
+
 } // namespace ffglhost

@@ -26,4 +26,8 @@ Status openContext(std::unique_ptr<kxhost::HeadlessGL>& out);
 // current context.
 Status checkFrameSize(int width, int height);
 
+// openContext(), then checkFrameSize() on the new context: what every command that renders
+// frames of width x height starts with. On a size refusal the context stays open in `out`.
+Status openFrameContext(std::unique_ptr<kxhost::HeadlessGL>& out, int width, int height);
+
 } // namespace ffglhost

@@ -47,9 +47,7 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
                     const std::string& outPath, const VideoTool* videoTool, VideoEncoder& video, RenderResult& r)
 {
     std::unique_ptr<kxhost::HeadlessGL> gl;
-    Status s = openContext(gl);
-    if (s.ok())
-        s = checkFrameSize(o.width, o.height);
+    Status s = openFrameContext(gl, o.width, o.height);
     if (!s.ok())
         return s;
     r.renderer = printable(gl->renderer());

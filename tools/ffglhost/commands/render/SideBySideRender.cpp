@@ -127,9 +127,7 @@ Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& setting
                    std::vector<std::string>& settingLines, std::string& renderer)
 {
     std::unique_ptr<kxhost::HeadlessGL> gl;
-    Status s = openContext(gl);
-    if (s.ok())
-        s = checkFrameSize(o.width, o.height);
+    Status s = openFrameContext(gl, o.width, o.height);
     if (!s.ok())
         return s;
     renderer = printable(gl->renderer());

@@ -117,9 +117,7 @@ Status runSheet(const Options& o, std::string& report)
         return s;
 
     std::unique_ptr<kxhost::HeadlessGL> gl;
-    s = openContext(gl);
-    if (s.ok())
-        s = checkFrameSize(o.width, o.height);
+    s = openFrameContext(gl, o.width, o.height);
     SheetCanvas sheet;
     if (s.ok())
         s = sheet.create(layout.width(), layout.height());

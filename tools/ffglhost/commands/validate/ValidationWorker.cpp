@@ -70,9 +70,7 @@ struct Worker {
     {
         Status s = Plugin::open(options.pluginPath, plugin);
         if (s.ok())
-            s = openContext(gl);
-        if (s.ok())
-            s = checkFrameSize(options.width, options.height);
+            s = openFrameContext(gl, options.width, options.height);
         if (!s.ok())
             return s;
         progress.setRenderer(printable(gl->renderer()));
