@@ -140,16 +140,20 @@ Watch watched(const HostScene& scene, GLenum mode, Call call)
     return w;
 }
 
-// Everything a watched call left, as failures of `c`, each starting with `what`.
-void failAll(const Watch& w, const std::string& what, Check& c)
+// Everything a watched call left, each failure starting with `what`: pending GL errors as
+// failures of `errors`, changed transform state of `transform`, changed attributes of `attributes`.
+void failAll(const Watch& w, const std::string& what, Check& errors, Check& transform, Check& attributes)
 {
     for (const std::string& e : w.errors)
-        c.fail(what + " leaves GL error " + e + " pending");
+        errors.fail(what + " leaves GL error " + e + " pending");
     for (const std::string& d : w.transform)
-        c.fail(what + " leaves " + d);
+        transform.fail(what + " leaves " + d);
     for (const std::string& d : w.attributes)
-        c.fail(what + " leaves " + d);
+        attributes.fail(what + " leaves " + d);
 }
+
+// The same, all as failures of `c`.
+void failAll(const Watch& w, const std::string& what, Check& c) { failAll(w, what, c, c, c); }
 
 // A float parameter write through code 8, as raw as a host makes it.
 bool setRaw(const Plugin& plugin, const PluginInstance& instance, uint32_t index, FFWord value)
@@ -325,12 +329,7 @@ void checkFrames(Rig& rig, PluginInstance& instance, Check& frames, Check& trans
         const Watch w = watched(rig.scene(0), kHostModes[(f - 1) % 3], [&] { s = rig.frame(instance, 0); });
         if (!s.ok())
             frames.fail(what + ": code 17 (process OpenGL) returned failure");
-        for (const std::string& e : w.errors)
-            frames.fail(what + " leaves GL error " + e + " pending");
-        for (const std::string& d : w.transform)
-            transform.fail(what + " leaves " + d);
-        for (const std::string& d : w.attributes)
-            attributes.fail(what + " leaves " + d);
+        failAll(w, what, frames, transform, attributes);
     }
 }
 
