@@ -7,6 +7,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include "PixelPackState.h"
+
 #include <cstring>
 #include <utility>
 
@@ -143,14 +145,9 @@ bool Framebuffer::readPixels(std::vector<unsigned char>& rgba) const
     if (fbo_ == 0)
         return false;
     drainGLErrors();
-    GLint prevRead = 0, prevPackBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &prevRead);
-    glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &prevPackBuffer);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
-    glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
-    glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
-
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+    std::vector<unsigned char> bottomUp(rowBytes * static_cast<std::size_t>(height_));
+    const PixelPackState keep; // put back on every return
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
@@ -158,19 +155,8 @@ bool Framebuffer::readPixels(std::vector<unsigned char>& rgba) const
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glPixelStorei(GL_PACK_SKIP_ROWS, 0);
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
-
-    const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
-    std::vector<unsigned char> bottomUp(rowBytes * static_cast<std::size_t>(height_));
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    const bool ok = glGetError() == GL_NO_ERROR;
-
-    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
-    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(prevPackBuffer));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(prevRead));
-    if (!ok)
+    if (glGetError() != GL_NO_ERROR)
         return false;
 
     rgba.resize(bottomUp.size());

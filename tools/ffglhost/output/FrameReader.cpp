@@ -5,6 +5,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include "PixelPackState.h"
+
 #include <string>
 
 namespace ffglhost {
@@ -18,34 +20,6 @@ void clearGLErrors()
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
     }
 }
-
-// The pixel-pack binding and parameters in force, put back when this goes out of scope.
-class PackState {
-public:
-    PackState()
-    {
-        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer_);
-        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer_);
-        glGetIntegerv(GL_PACK_ALIGNMENT, &alignment_);
-        glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength_);
-        glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows_);
-        glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels_);
-    }
-    ~PackState()
-    {
-        glPixelStorei(GL_PACK_ALIGNMENT, alignment_);
-        glPixelStorei(GL_PACK_ROW_LENGTH, rowLength_);
-        glPixelStorei(GL_PACK_SKIP_ROWS, skipRows_);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels_);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(packBuffer_));
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readFramebuffer_));
-    }
-    PackState(const PackState&) = delete;
-    PackState& operator=(const PackState&) = delete;
-
-private:
-    GLint readFramebuffer_ = 0, packBuffer_ = 0, alignment_ = 4, rowLength_ = 0, skipRows_ = 0, skipPixels_ = 0;
-};
 
 Status glFailure(const std::string& what)
 {
@@ -66,7 +40,7 @@ Status FrameReader::create(int width, int height)
     bytes_ = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
 
     clearGLErrors();
-    PackState keep;
+    kxhost::PixelPackState keep;
     for (Slot& slot : slots_) {
         GLuint name = 0;
         glGenBuffers(1, &name);
@@ -95,7 +69,7 @@ Status FrameReader::start(const kxhost::Framebuffer& framebuffer, int frame, con
     Slot& slot = slots_[next_];
     clearGLErrors();
     {
-        PackState keep;
+        kxhost::PixelPackState keep;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer.id());
         glReadBuffer(GL_COLOR_ATTACHMENT0);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, slot.buffer);
@@ -131,7 +105,7 @@ Status FrameReader::deliverOldest(const Delivery& deliver)
     slot.queued = false;
 
     clearGLErrors();
-    PackState keep;
+    kxhost::PixelPackState keep;
     glBindBuffer(GL_PIXEL_PACK_BUFFER, slot.buffer);
     // Waits for the copy to finish, if it has not.
     const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
