@@ -59,4 +59,15 @@ void PendingFile::discard()
     slot_ = -1;
 }
 
+Status createParentFolder(const std::string& path)
+{
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, ec);
+    if (ec)
+        return Status::failed("cannot create the folder " + parent.string() + ": " + ec.message());
+    return Status();
+}
+
 } // namespace ffglhost

@@ -40,4 +40,8 @@ private:
     bool open_ = true; // neither committed nor discarded yet
 };
 
+// Creates the folder `path` goes into, and the folders above it, where missing. A failure names
+// the folder.
+Status createParentFolder(const std::string& path);
+
 } // namespace ffglhost

@@ -5,9 +5,6 @@
 
 #include <png.h>
 
-#include <filesystem>
-#include <system_error>
-
 namespace ffglhost {
 
 Status writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& rgba)
@@ -22,12 +19,8 @@ Status writePng(const std::string& path, int width, int height, const unsigned c
     if (width < 1 || height < 1 || rgba == nullptr || bytes != rowBytes * static_cast<std::size_t>(height))
         return Status::failed("cannot write " + path + ": the image has no pixels or the wrong size");
 
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    std::error_code ec;
-    if (!parent.empty())
-        std::filesystem::create_directories(parent, ec);
-    if (ec)
-        return Status::failed("cannot create the folder " + parent.string() + ": " + ec.message());
+    if (Status s = createParentFolder(path); !s.ok())
+        return s;
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;

@@ -167,12 +167,9 @@ Status VideoEncoder::start(const VideoTool& tool, const std::string& path, int w
     if (width < 2 || height < 2 || width % 2 != 0 || height % 2 != 0)
         return Status::badInput("--video needs an even width and height, not " + std::to_string(width) + "x" +
                                 std::to_string(height));
-    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (Status s = createParentFolder(path); !s.ok())
+        return s;
     std::error_code ec;
-    if (!parent.empty())
-        std::filesystem::create_directories(parent, ec);
-    if (ec)
-        return Status::failed("cannot create the folder " + parent.string() + ": " + ec.message());
 
     std::string errorsPath = (std::filesystem::temp_directory_path(ec) / "ffglhost-ffmpeg-XXXXXX").string();
     errors_ = mkostemp(errorsPath.data(), O_CLOEXEC);
