@@ -3,6 +3,7 @@
 # libx11-dev builds the preview window; ffmpeg encodes render --video; xvfb, x11-apps (xwd),
 # xdotool and netpbm (xwdtopnm) let the tests run the preview on a private X server.
 # libcairo2-dev draws the labels of ffglhost's parameter sheets, in the DejaVu font.
+# libturbojpeg0-dev decodes JPEG pictures given to effects with --input (ffmpeg decodes videos).
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
@@ -24,7 +25,7 @@ PACKAGES=(
   libtinyxml-dev libpng-dev libgtest-dev g++-multilib valgrind
   libx11-dev ffmpeg
   xvfb x11-apps xdotool netpbm
-  libcairo2-dev fonts-dejavu-core
+  libcairo2-dev fonts-dejavu-core libturbojpeg0-dev
   mesa-vulkan-drivers libvulkan1
 )
 # The 32-bit build: the same libraries for i386 beside the 64-bit ones (Debian multiarch), built
@@ -32,7 +33,7 @@ PACKAGES=(
 I386_PACKAGES=(
   libgl-dev:i386 libglu1-mesa-dev:i386 libegl-dev:i386 libgl1-mesa-dri:i386 libegl-mesa0:i386
   libglx-mesa0:i386 libtinyxml-dev:i386 libpng-dev:i386 libgtest-dev:i386 libx11-dev:i386
-  mesa-vulkan-drivers:i386 libvulkan1:i386 libcairo2-dev:i386
+  mesa-vulkan-drivers:i386 libvulkan1:i386 libcairo2-dev:i386 libturbojpeg0-dev:i386
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)

@@ -59,10 +59,11 @@ Status FrameLoop::start(int width, int height, const std::vector<ResolvedSetting
     return s;
 }
 
-Status finishedFrame(PluginInstance& instance, unsigned hostFbo, double& ms)
+Status finishedFrame(PluginInstance& instance, unsigned hostFbo, FFGLTextureStructTag** inputs, uint32_t count,
+                     double& ms)
 {
     const auto start = std::chrono::steady_clock::now();
-    Status s = instance.processFrame(hostFbo);
+    Status s = instance.processFrame(hostFbo, inputs, count);
     // The frame is done when the GL has drawn it: a driver stuck on the plug-in's commands is
     // the plug-in's frame hanging.
     FlightRecord& flight = flightRecord();
@@ -88,7 +89,8 @@ Status FrameLoop::resize(int width, int height)
     return s;
 }
 
-Status parameterLine(const PluginInstance& instance, const ParameterInfo& p, std::string& line)
+Status parameterLine(const PluginInstance& instance, const ParameterInfo& p, std::string& line,
+                     const std::string& whose)
 {
     float value = 0.f;
     std::string display;
@@ -96,7 +98,7 @@ Status parameterLine(const PluginInstance& instance, const ParameterInfo& p, std
     if (s.ok())
         s = instance.parameterDisplay(p.index, display);
     if (s.ok())
-        line = "parameter " + printable(p.name) + " = " + formatFloat(value) + " (display \"" + printable(display) +
+        line = "parameter " + printable(p.name) + whose + " = " + formatFloat(value) + " (display \"" + printable(display) +
                "\")";
     return s;
 }
