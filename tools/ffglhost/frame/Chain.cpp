@@ -1,7 +1,7 @@
 // A render as a chain of stages (see Chain.h).
 #include "frame/Chain.h"
 
-#include "frame/FrameLoop.h"
+#include "frame/FrameCall.h"
 
 namespace ffglhost {
 
@@ -101,7 +101,7 @@ std::string Chain::fileName() const
     return out;
 }
 
-Status Chain::reportLines(std::vector<std::string>& lines) const
+Status Chain::reportLines(std::vector<std::string>& lines, bool namePlugins) const
 {
     for (const Stage* stage : stages_) {
         const std::string of = " of " + printable(stage->description().name);
@@ -111,7 +111,7 @@ Status Chain::reportLines(std::vector<std::string>& lines) const
         for (const ResolvedSetting& setting : stage->settings()) {
             std::string line;
             Status s = parameterLine(stage->instance(), *setting.parameter, line,
-                                     main_.size() > 1 || stages_.size() > 1 ? of : std::string());
+                                     namePlugins || stages_.size() > 1 ? of : std::string());
             if (!s.ok())
                 return s;
             lines.push_back(line);

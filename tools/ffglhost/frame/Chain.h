@@ -72,9 +72,10 @@ public:
     // The name default output files take: "Quorus", or "Quorus-Kaleidoscope-Invert".
     std::string fileName() const;
     // A line per --set value written ("parameter Speed = 0.5 (display "0.50")", with " of NAME"
-    // after the parameter's name in a chain), and one per input of every stage ("input 0 of
-    // Invert: pattern:card"), the values read back from the instances. [GL, started]
-    Status reportLines(std::vector<std::string>& lines) const;
+    // after the parameter's name in a chain or with `namePlugins`), and one per input of every
+    // stage ("input 0 of Invert: pattern:card"), the values read back from the instances.
+    // [GL, started]
+    Status reportLines(std::vector<std::string>& lines, bool namePlugins = false) const;
 
 private:
     std::unique_ptr<Stage> last_;

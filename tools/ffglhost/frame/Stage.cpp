@@ -1,7 +1,7 @@
 // One plug-in of a render and what feeds it (see Stage.h).
 #include "frame/Stage.h"
 
-#include "frame/FrameLoop.h"
+#include "frame/FrameCall.h"
 #include "inputs/InputFactory.h"
 #include "inputs/PatternInput.h"
 
