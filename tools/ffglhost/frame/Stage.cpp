@@ -111,7 +111,7 @@ Status Stage::open(int width, int height)
     if (s.ok())
         s = resolveSettings(description_, plan_.settings, settings_);
     if (s.ok() && !name_.empty())
-        plugin_->nameInFlightRecord(printable(description_.name) + ", " + name_);
+        plugin_->nameInFlightRecord(printable(description_.name) + " (" + name_ + ")");
     if (s.ok())
         s = openInputs(width, height);
     if (s.ok())

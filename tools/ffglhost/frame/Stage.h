@@ -47,7 +47,8 @@ struct StagePlan {
 class Stage : public InputSource {
 public:
     // `previous`: the stage before a --then stage (its slot 0), else null. `name` names the stage
-    // in crash reports ("Invert, stage 2 of 3"); empty: the plug-in's own name.
+    // in crash reports ("stage 2 of 3" gives "Invert (stage 2 of 3)"); empty: the plug-in's own
+    // name alone.
     Stage(StagePlan plan, std::unique_ptr<Stage> previous, std::string name);
     ~Stage() override;
     Stage(const Stage&) = delete;

@@ -46,7 +46,7 @@ public:
     Plugin& operator=(const Plugin&) = delete;
 
     const std::string& path() const { return path_; }
-    // The name crash and hang reports give the plug-in from now on ("Invert, stage 2 of 3"),
+    // The name crash and hang reports give the plug-in from now on ("Invert (stage 2 of 3)"),
     // instead of the name code 0 gave.
     void nameInFlightRecord(const std::string& name) const;
 
