@@ -14,7 +14,9 @@
 //   INVERT_IGNORE_INPUT     never looks at its input: clears to a dark blue instead
 //
 // Threads and GL: called from the host's one thread; codes 17, 18, 19 and 23 with its context
-// current. Every frame leaves the GL state as it found it (attributes, matrices, bindings).
+// current. Every frame leaves the GL state as it found it (attributes, matrices, bindings). It
+// draws on the texture unit the host has active with the host's program (none, as hosts hand
+// them over), and calls nothing past OpenGL 1.1, so that it also builds as a Windows DLL.
 // Instances are heap objects owned by the host between codes 18 and 19.
 #include "FFGLPluginSDK.h"
 
@@ -22,6 +24,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -137,7 +140,6 @@ FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
         glPushMatrix();
         glLoadIdentity();
     }
-    glActiveTexture(GL_TEXTURE0);
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
@@ -146,7 +148,6 @@ FFWord processOpenGL(Instance* in, const ProcessOpenGLStructTag* frame)
     glDisable(GL_LIGHTING);
     glDisable(GL_FOG);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glUseProgram(0);
 #ifdef INVERT_IGNORE_INPUT
     (void)in;
     glClearColor(0.1f, 0.1f, 0.4f, 1.f);
