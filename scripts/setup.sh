@@ -9,7 +9,8 @@
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/setup.sh --fuzz          libFuzzer targets (clang, sanitizers) in build-fuzz/
 #   scripts/setup.sh --no-build      install packages only
-#   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
+#   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace) and
+#                                    GNU time for bench/inputs_speed.sh
 #   scripts/setup.sh --packaging     also what scripts/package.sh needs (dpkg-shlibdeps, file)
 #   scripts/setup.sh --windows       also the cross compiler, Wine and Xvfb (scripts/build-windows.sh)
 #   scripts/setup.sh --i386          32-bit x86 build in build-i386/ (adds the i386 architecture
@@ -38,7 +39,7 @@ I386_PACKAGES=(
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only for bench/profile.sh, not for building or testing.
-PROFILING_PACKAGES=(valgrind apitrace python3)
+PROFILING_PACKAGES=(valgrind apitrace python3 time)
 # Only for scripts/package.sh: CPack finds the packages' shared-library dependencies with them.
 PACKAGING_PACKAGES=(dpkg-dev file)
 # The Windows build: MinGW-w64 (POSIX threads), dpkg-source for Debian's source packages,
