@@ -47,6 +47,8 @@ std::string checkName(CheckId check)
     case CheckId::Frames: return "frames (code 17) succeed and leave no GL error pending";
     case CheckId::Transform: return "frames keep the host's matrices, matrix mode and stack depths";
     case CheckId::Attributes: return "frames keep the host's GL attributes, texture and framebuffer bindings";
+    case CheckId::InputsKept:
+        return "frames keep the host's input textures: not deleted, same size, format, content and sampling";
     case CheckId::Flood: return "a flood of extreme values (NaN, +-inf, +-3e38, -0.5) leaves the plug-in working";
     case CheckId::SideBySide:
         return std::to_string(kSideBySideInstances) +
@@ -65,6 +67,23 @@ int stepOf(int check)
             return s;
     }
     return -1;
+}
+
+bool forEffectsOnly(int check)
+{
+    switch (static_cast<CheckId>(check)) {
+    case CheckId::InputsKept: return true;
+    default: return false;
+    }
+}
+
+bool stepApplies(int step, bool effect)
+{
+    const int first = static_cast<int>(kSteps[step].first);
+    for (int c = first; c < first + kSteps[step].checks; ++c)
+        if (effect || !forEffectsOnly(c))
+            return true;
+    return false;
 }
 
 } // namespace ffglhost
