@@ -54,7 +54,7 @@ TEST_F(Validate, SoundPluginsPassEveryCheck)
     };
     for (const Sound& p : {Sound{"ClearGen", "validating ClearGen (", " with 0 input texture(s) on ", 19},
                            Sound{"ClearGenEffect", "validating ClearGen (", " with 0 input texture(s) on ", 19},
-                           Sound{"Invert", "validating Invert (", " with 1 input texture(s) (pattern:card) on ", 20}}) {
+                           Sound{"Invert", "validating Invert (", " with 1 input texture(s) (pattern:card) on ", 23}}) {
         const Result r = host({"validate", kPlugins + "/" + p.plugin + ".so", "--size", "64x36"});
         EXPECT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_EQ(r.err, "");
@@ -118,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
               "parameter 2 (Blue) default 1.5 is outside 0..1"},
         Fault{"InvertWrites", "frames keep the host's input textures",
               "frame 1: input 0 (texture 2) content changed in 4 of 32 rows, first at row 0 from the bottom"},
-        Fault{"InvertDeletes", "frames keep the host's input textures", "frame 1: input 0 (texture 2) was deleted"}),
+        Fault{"InvertDeletes", "frames keep the host's input textures", "frame 1: input 0 (texture 2) was deleted"},
+        Fault{"InvertBadStatus", "every input count from the minimum to the maximum renders",
+              "code 16 (get input status) answers failure for input 2, below the maximum 3"}),
     [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.plugin); });
 
 // What the checks about inputs find in effects that break no rule: each finding is on its check,
@@ -139,6 +141,14 @@ TEST_F(Validate, EffectsInputFindingsAreNamedOnTheirChecks)
         {"InvertSampling",
          {{"frames keep the host's input textures", "WARN  ",
            ": frame 1: input 0 (texture 2) has min filter GL_NEAREST (was GL_LINEAR)"}}},
+        {"IgnoreInput",
+         {{"the effect shows every input", "WARN  ",
+           ": the effect ignores its input 0: pattern:card and its negative there give the same frame"}}},
+        // It takes up to three inputs and draws the first.
+        {"InvertUpTo3",
+         {{"every input count from the minimum to the maximum", "PASS  ", ""},
+          {"the effect shows every input", "WARN  ", "ignores its input 1: pattern:bars and"},
+          {"inputs padded to powers of two", "PASS  ", ""}}},
     };
     for (const Case& k : cases) {
         const Result r = host({"validate", kPlugins + "/" + k.plugin + ".so", "--size", "64x36"});
@@ -151,7 +161,7 @@ TEST_F(Validate, EffectsInputFindingsAreNamedOnTheirChecks)
         }
         const auto all = hostrun::lines(r.out);
         ASSERT_FALSE(all.empty());
-        EXPECT_EQ(all.back(), "20 checks, 19 passed, 1 warned") << k.plugin << ":\n" << r.out;
+        EXPECT_EQ(all.back(), "23 checks, 22 passed, 1 warned") << k.plugin << ":\n" << r.out;
     }
 }
 

@@ -1,9 +1,10 @@
 // Pieces of the validator and of the side-by-side render tested on their own: how check
-// outcomes become lines and the summary, the names of --also outputs, and (in a real headless
-// context) the host GL state the validator sets up and compares and the watch over its input
-// textures.
+// outcomes become lines and the summary, the names of --also outputs, how two frames differ, and
+// (in a real headless context) the host GL state the validator sets up and compares and the
+// watch over its input textures.
 #include "commands/render/SideBySideRender.h"
 #include "commands/validate/Check.h"
+#include "commands/validate/FrameDifference.h"
 #include "commands/validate/HostGLState.h"
 #include "commands/validate/InputTextureGuard.h"
 #include "inputs/HostTexture.h"
@@ -59,6 +60,24 @@ TEST(AlsoOutputPath, NameGoesBeforeTheExtensionOrAfterTheFolderAndRepeatsAreNumb
     EXPECT_EQ(alsoOutputPath("runs/seq/", "Quorus", true, {}), "runs/seq-Quorus");
     EXPECT_EQ(alsoOutputPath("a.png", "Quorus", false, {"a.png", "a-Quorus.png", "a-Quorus-2.png"}),
               "a-Quorus-3.png");
+}
+
+TEST(FrameDifference, CountsPixelsBeyondTheLevelsAndFramesThem)
+{
+    // 4x2 frames, rows top-down: two pixels moved, by 20 and by 5 levels.
+    std::vector<unsigned char> a(4 * 2 * 4, 100);
+    std::vector<unsigned char> b = a;
+    b[(1 * 4 + 2) * 4 + 1] = 120; // x 2, y 1, green
+    b[(0 * 4 + 1) * 4 + 3] = 95;  // x 1, y 0, alpha
+    const FrameDifference d = compareFrames(a, b, 4, 2, 16);
+    EXPECT_EQ(d.differing, 1u);
+    EXPECT_EQ(d.largest, 20);
+    EXPECT_EQ(d.text(16), "12.5% of pixels differ by more than 16 levels, by up to 20, within x 2..2, y 1..1 from "
+                          "the top left");
+    EXPECT_EQ(compareFrames(a, b, 4, 2, 2).differing, 2u);
+    EXPECT_EQ(compareFrames(a, a, 4, 2, 0).text(0), "0.0% of pixels differ by more than 0 levels, by up to 0");
+    // Frames of another size differ everywhere.
+    EXPECT_EQ(compareFrames(a, std::vector<unsigned char>(4), 4, 2, 16).differing, 8u);
 }
 
 class HostGLStateTest : public ::testing::Test {

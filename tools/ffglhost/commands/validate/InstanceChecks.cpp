@@ -1,6 +1,7 @@
 // The validator's checks with GL (see InstanceChecks.h).
 #include "commands/validate/InstanceChecks.h"
 
+#include "commands/validate/EffectChecks.h"
 #include "commands/validate/HostGLState.h"
 #include "commands/validate/WatchedCall.h"
 #include "plugin/PluginDescription.h"
@@ -455,6 +456,24 @@ void InstanceChecks::sideBySide(Check& c)
 {
     if (!skipped(c, false))
         checkSideBySide(plugin_, parts_->rig, meta_, c);
+}
+
+void InstanceChecks::inputCounts(Check& c)
+{
+    if (!skipped(c, false))
+        checkInputCounts(plugin_, parts_->rig, meta_, c);
+}
+
+void InstanceChecks::paddedInputs(Check& c)
+{
+    if (!skipped(c, false))
+        checkPaddedInputs(plugin_, parts_->rig, c);
+}
+
+void InstanceChecks::usesInputs(Check& c)
+{
+    if (!skipped(c, false))
+        checkUsesInputs(plugin_, parts_->rig, c);
 }
 
 void InstanceChecks::destroyShared(Check& c)

@@ -1,7 +1,8 @@
 // The validator's checks that need a GL context: instances created and destroyed many times,
 // parameter indices past the table, values set and read back through a live instance, display
 // texts, frames and the GL state and input textures they leave behind, a flood of extreme
-// parameter values and several instances rendering alternately. Every watched call (codes 17,
+// parameter values, several instances rendering alternately, and for effects the input counts,
+// padded inputs and whether every input shows (EffectChecks.h). Every watched call (codes 17,
 // 18, 19) runs in the known host state of HostGLState.h and is compared against it afterwards
 // (WatchedCall.h).
 //
@@ -51,6 +52,10 @@ public:
     void frames(Check& frames, Check& transform, Check& attributes, Check& inputs);
     void flood(Check& c);
     void sideBySide(Check& c);
+    // For effects (EffectChecks.h), each with instances of its own.
+    void inputCounts(Check& c);
+    void paddedInputs(Check& c);
+    void usesInputs(Check& c);
     // Code 19 of the shared instance, watched.
     void destroyShared(Check& c);
 

@@ -53,6 +53,11 @@ std::string checkName(CheckId check)
     case CheckId::SideBySide:
         return std::to_string(kSideBySideInstances) +
                " instances rendering alternately keep their own values and the host's state";
+    case CheckId::InputCounts:
+        return "every input count from the minimum to the maximum renders, and code 16 (get input status) agrees";
+    case CheckId::PaddedInputs:
+        return "inputs padded to powers of two (hardware size in the record) render like exact ones";
+    case CheckId::UsesInputs: return "the effect shows every input: another picture in one slot gives another frame";
     case CheckId::Destroy: return "the instance the checks shared is destroyed cleanly at the end (code 19)";
     case CheckId::Deinitialise: return "de-initialise (code 2) succeeds at the end and the library unloads";
     }
@@ -72,7 +77,10 @@ int stepOf(int check)
 bool forEffectsOnly(int check)
 {
     switch (static_cast<CheckId>(check)) {
-    case CheckId::InputsKept: return true;
+    case CheckId::InputsKept:
+    case CheckId::InputCounts:
+    case CheckId::PaddedInputs:
+    case CheckId::UsesInputs: return true;
     default: return false;
     }
 }

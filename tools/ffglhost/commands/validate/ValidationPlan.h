@@ -35,6 +35,9 @@ enum class CheckId : int {
     InputsKept,
     Flood,
     SideBySide,
+    InputCounts,
+    PaddedInputs,
+    UsesInputs,
     Destroy,
     Deinitialise,
 };
@@ -52,7 +55,8 @@ constexpr StepPlan kSteps[] = {
     {CheckId::Capabilities, 1, false}, {CheckId::Table, 2, false},       {CheckId::Consistent, 1, false},
     {CheckId::Cycles, 1, false},       {CheckId::PastTable, 1, true},    {CheckId::NewDefaults, 1, true},
     {CheckId::Values, 2, true},        {CheckId::Frames, 4, true},       {CheckId::Flood, 1, true},
-    {CheckId::SideBySide, 1, false},   {CheckId::Destroy, 1, true},      {CheckId::Deinitialise, 1, false},
+    {CheckId::SideBySide, 1, false},   {CheckId::InputCounts, 1, false}, {CheckId::PaddedInputs, 1, false},
+    {CheckId::UsesInputs, 1, false},   {CheckId::Destroy, 1, true},      {CheckId::Deinitialise, 1, false},
 };
 constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
 // The step whose last part creates the instance the later instance checks share.

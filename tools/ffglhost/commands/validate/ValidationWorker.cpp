@@ -151,6 +151,9 @@ struct Worker {
         case CheckId::Frames: instances->frames(c[0], c[1], c[2], c[3]); break;
         case CheckId::Flood: instances->flood(c[0]); break;
         case CheckId::SideBySide: instances->sideBySide(c[0]); break;
+        case CheckId::InputCounts: instances->inputCounts(c[0]); break;
+        case CheckId::PaddedInputs: instances->paddedInputs(c[0]); break;
+        case CheckId::UsesInputs: instances->usesInputs(c[0]); break;
         case CheckId::Destroy: instances->destroyShared(c[0]); break;
         case CheckId::Deinitialise:
             if (!plugin->deInitialise().ok())
