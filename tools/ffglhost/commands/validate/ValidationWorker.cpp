@@ -105,6 +105,13 @@ struct Worker {
         s = checkRunnable(*plugin, options.pluginPath, meta);
         if (!s.ok())
             return s;
+        if (!inputs.empty() && meta.maxInputs == 0)
+            return Status::badInput("--input: " + printable(meta.name) + " takes no input (it announces no input "
+                                    "slot, capability 11)");
+        if (inputs.size() > meta.maxInputs)
+            return Status::badInput("--input: " + printable(meta.name) + " takes at most " +
+                                    std::to_string(meta.maxInputs) + (meta.maxInputs == 1 ? " input" : " inputs") +
+                                    ", and " + std::to_string(inputs.size()) + " are given");
         progress.setEffect(isEffect(meta));
         instances = std::make_unique<InstanceChecks>(
             *plugin, meta,
