@@ -36,6 +36,7 @@
 // Threads and GL: called from the host's one thread; codes 17, 18, 19 and 23 with its context
 // current. Instances are heap objects owned by the host between codes 18 and 19.
 #include "FFGLPluginSDK.h"
+#include "FloatWords.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
@@ -109,21 +110,6 @@ struct Instance {
     char display[kDisplayCapacity];
     int frames;
 };
-
-FFWord bitsOf(float v)
-{
-    uint32_t b = 0;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float floatOf(FFWord w)
-{
-    const uint32_t b = static_cast<uint32_t>(w);
-    float v = 0.f;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 int* volatile g_nowhere = nullptr; // a null pointer the compiler cannot see through
 volatile int g_depth = 0;

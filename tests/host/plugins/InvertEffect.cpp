@@ -21,6 +21,7 @@
 // them over), and calls nothing past OpenGL 1.1, so that it also builds as a Windows DLL.
 // Instances are heap objects owned by the host between codes 18 and 19.
 #include "FFGLPluginSDK.h"
+#include "FloatWords.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
@@ -66,21 +67,6 @@ struct Instance {
     float values[kParamCount];
     char display[kDisplayCapacity];
 };
-
-FFWord bitsOf(float v)
-{
-    uint32_t b = 0;
-    std::memcpy(&b, &v, sizeof b);
-    return b;
-}
-
-float floatOf(FFWord w)
-{
-    const uint32_t b = static_cast<uint32_t>(w);
-    float v = 0.f;
-    std::memcpy(&v, &b, sizeof v);
-    return v;
-}
 
 // Draws `input` over the viewport with identity matrices: texture coordinates from 0 to the
 // picture's share of the allocated texture, so padding is never sampled.

@@ -86,4 +86,17 @@ private:
     bool started_ = false;
 };
 
+// Stops a chain (Chain::stop) when it goes out of scope. Declared after the GL context the chain
+// renders in, it releases the chain's GL objects before the context goes, on every return.
+class ChainStopper {
+public:
+    explicit ChainStopper(Chain& chain) : chain_(chain) {}
+    ~ChainStopper() { chain_.stop(); }
+    ChainStopper(const ChainStopper&) = delete;
+    ChainStopper& operator=(const ChainStopper&) = delete;
+
+private:
+    Chain& chain_;
+};
+
 } // namespace ffglhost

@@ -39,18 +39,6 @@ struct RenderResult {
     std::string renderer;
 };
 
-// The chain's GL objects go before the context that holds them.
-class StartedChain {
-public:
-    explicit StartedChain(Chain& chain) : chain_(chain) {}
-    ~StartedChain() { chain_.stop(); }
-    StartedChain(const StartedChain&) = delete;
-    StartedChain& operator=(const StartedChain&) = delete;
-
-private:
-    Chain& chain_;
-};
-
 // With `video`, every frame also goes into it; it is started here and finished by the caller.
 Status renderFrames(Chain& chain, const Options& o, const std::string& outPath, const VideoTool* videoTool,
                     VideoEncoder& video, RenderResult& r)
@@ -61,7 +49,7 @@ Status renderFrames(Chain& chain, const Options& o, const std::string& outPath, 
         return s;
     r.renderer = printable(gl->renderer());
 
-    const StartedChain started(chain);
+    const ChainStopper stopper(chain);
     s = chain.start();
     if (s.ok() && videoTool != nullptr)
         s = video.start(*videoTool, o.videoPath, o.width, o.height, o.fps);

@@ -54,18 +54,6 @@ Status renderCell(Chain& chain, const ParameterInfo& p, float value, int frames,
     return s;
 }
 
-// The chain's GL objects go before the context that holds them.
-class StartedChain {
-public:
-    explicit StartedChain(Chain& chain) : chain_(chain) {}
-    ~StartedChain() { chain_.stop(); }
-    StartedChain(const StartedChain&) = delete;
-    StartedChain& operator=(const StartedChain&) = delete;
-
-private:
-    Chain& chain_;
-};
-
 } // namespace
 
 std::string defaultSheetPath(const std::string& pluginName) { return "out/" + fileStem(pluginName) + "-sheet.png"; }
@@ -132,7 +120,7 @@ Status runSheet(const Options& o, std::string& report)
         s = sheet.create(layout.width(), layout.height());
     if (!s.ok())
         return s;
-    auto started = std::make_unique<StartedChain>(chain);
+    auto stopper = std::make_unique<ChainStopper>(chain);
     if (!(s = chain.start()).ok())
         return s;
 
@@ -169,7 +157,7 @@ Status runSheet(const Options& o, std::string& report)
     progress.finish();
     if (!(s = chain.finish()).ok())
         return s;
-    started.reset();
+    stopper.reset();
     gl.reset();
     if (!(s = chain.deInitialise()).ok())
         return s;
