@@ -476,7 +476,37 @@ TEST_F(Adapter, MissingRequiredInputsSkipTheDrawAndTheFramebufferRecord)
     ProcessOpenGLStructTag f2{0, nullptr, framebufferId()};
     ASSERT_EQ(frame(f2), FF_SUCCESS);
     EXPECT_EQ(KXGfx::getMainFboId(), framebufferId());
+
+    // An input that came with an earlier frame does not stand in for one missing now: its
+    // texture may be gone. Refused frames draw nothing and leave the GL state alone.
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    FFGLTextureStructTag host{8, 8, 8, 8, name};
+    FFGLTextureStructTag* given[1] = {&host};
+    ProcessOpenGLStructTag with{1, given, framebufferId()};
+    ASSERT_EQ(plugin.ProcessOpenGL(&with), FF_SUCCESS);
+    ASSERT_EQ(other->draws, 1);
+    KXGfx::Texture* wrapper = other->inputTextures[0];
+    auto state = [] {
+        std::array<GLint, 6> s{};
+        const GLenum queries[] = {GL_MATRIX_MODE, GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH,
+                                  GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH, GL_TEXTURE_BINDING_2D};
+        for (std::size_t i = 0; i < s.size(); ++i)
+            glGetIntegerv(queries[i], &s[i]);
+        return s;
+    };
+    const auto before = state();
+    FFGLTextureStructTag* hole[1] = {nullptr};
+    ProcessOpenGLStructTag lacking[] = {{0, given, framebufferId()}, {1, nullptr, framebufferId()},
+                                        {1, hole, framebufferId()}};
+    for (ProcessOpenGLStructTag& f3 : lacking)
+        EXPECT_EQ(plugin.ProcessOpenGL(&f3), FF_FAIL);
+    EXPECT_EQ(other->draws, 1);
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(other->inputTextures[0], wrapper) << "the wrapper stays";
     plugin.DeInitGL();
+    glDeleteTextures(1, &name);
 }
 
 TEST_F(Adapter, ResizeAndDegenerateViewportsReachTheApplication)
