@@ -78,7 +78,7 @@ Effect::Effect() : displayText{}
     params.addFloat("Segments", &segments, static_cast<float>(kMinSegments), static_cast<float>(kMaxSegments), -1);
     rotation = 0.0f;
     params.addFloat("Rotation", &rotation, 0.0f, 360.0f, -1);
-    zoom = 1.0f;
+    zoom = 0.5f;
     params.addFloat("Zoom", &zoom, kMinZoom, kMaxZoom, -1);
     centreX = 0.5f;
     params.addFloat("Centre X", &centreX, 0.0f, 1.0f, -1);

@@ -188,9 +188,10 @@ protected:
 TEST_F(KaleidoscopeTest, ShowsThePictureUprightAndEachParameterMovesTheSampledPlace)
 {
     HostPicture picture(kPictureWidth, kPictureHeight);
-    // Defaults: the slice straight up from the picture's centre, at its own scale. Twelve rows
-    // up (0.2 picture heights) the output shows the picture 0.2 heights above its centre: green
-    // 0.7 of full, red at the middle. Upside down it would show 0.3; mirrored, the same.
+    // The slice straight up from the picture's centre, at zoom 1 the picture's own scale. Twelve
+    // rows up (0.2 picture heights) the output shows the picture 0.2 heights above its centre:
+    // green 0.7 of full, red at the middle. Upside down it would show 0.3; mirrored, the same.
+    kaleidoscope.set(kZoom, 0.2f);
     std::vector<unsigned char> image = render(picture);
     EXPECT_TRUE(near(above(image, 12), 128, 178, 4)) << show(above(image, 12));
     EXPECT_TRUE(near(above(image, 0), 128, 128, 4)) << show(above(image, 0));
@@ -297,7 +298,7 @@ TEST_F(KaleidoscopeTest, LeavesTheHostsTextureAndGLStateAsItFoundThem)
     gl.clientActiveTexture(GL_TEXTURE1);
 
     const std::vector<unsigned char> image = render(picture);
-    EXPECT_TRUE(near(above(image, 12), 128, 178, 8)) << "drawn from client arrays, not the host's buffer: "
+    EXPECT_TRUE(near(above(image, 12), 130, 229, 8)) << "drawn from client arrays, not the host's buffer: "
                                                      << show(above(image, 12));
     GLint value = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
@@ -333,6 +334,9 @@ TEST_F(KaleidoscopeTest, OddHostValuesAndTheClockDoNotChangeThePicture)
 {
     HostPicture picture(kPictureWidth, kPictureHeight);
     const std::vector<unsigned char> before = render(picture);
+    float defaults[kCentreY + 1];
+    for (uint32_t p = kSegments; p <= kCentreY; ++p)
+        defaults[p] = FFWordToFloat(kaleidoscope.plugin->GetParameter(p));
     KXPlatform::setClockOverride([] { return 5.0e6; });
     const float odd[] = {std::nanf(""), std::numeric_limits<float>::infinity(), -3.0e38f};
     for (float v : odd) {
@@ -340,7 +344,6 @@ TEST_F(KaleidoscopeTest, OddHostValuesAndTheClockDoNotChangeThePicture)
             kaleidoscope.set(p, v);
         render(picture);
     }
-    const float defaults[] = {4.0f / 14.0f, 0.0f, 0.2f, 0.5f, 0.5f};
     for (uint32_t p = kSegments; p <= kCentreY; ++p)
         kaleidoscope.set(p, defaults[p]);
     EXPECT_EQ(render(picture), before);
