@@ -78,7 +78,7 @@ Effect::Effect() : displayText{}
     params.addFloat("Segments", &segments, static_cast<float>(kMinSegments), static_cast<float>(kMaxSegments), -1);
     rotation = 0.0f;
     params.addFloat("Rotation", &rotation, 0.0f, 360.0f, -1);
-    zoom = 0.5f;
+    zoom = kDefaultZoom;
     params.addFloat("Zoom", &zoom, kMinZoom, kMaxZoom, -1);
     centreX = 0.5f;
     params.addFloat("Centre X", &centreX, 0.0f, 1.0f, -1);
@@ -111,7 +111,7 @@ Fold Effect::fold() const
     Fold f;
     f.segments = segmentCount();
     f.turn = static_cast<float>(degrees * kPi / 180.0);
-    f.zoom = within(zoom, kMinZoom, kMaxZoom, 1.0f);
+    f.zoom = within(zoom, kMinZoom, kMaxZoom, kDefaultZoom);
     f.centreX = within(centreX, 0.0f, 1.0f, 0.5f);
     f.centreY = within(centreY, 0.0f, 1.0f, 0.5f);
     return f;

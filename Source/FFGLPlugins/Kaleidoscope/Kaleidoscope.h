@@ -26,6 +26,7 @@ constexpr int kMaxSegments = 16;
 // The range of "Zoom"; values sent beyond it are held at its ends.
 constexpr float kMinZoom = 0.25f;
 constexpr float kMaxZoom = 4.0f;
+constexpr float kDefaultZoom = 0.5f;
 // Capacity of the display text the effect writes for the host, terminator included.
 constexpr int kDisplayCapacity = 16;
 
