@@ -43,7 +43,8 @@ public:
     void draw() override;
     // Deletes the program. [gl-context]
     void exit() override;
-    // "Segments" shows a whole count; the others use the adapter's formatting ("%.2f").
+    // "Segments" shows a whole count, in a buffer of this effect that stays valid until the next
+    // call; null for the others, which the adapter formats ("%.2f").
     const char* getParameterDisplay(KX::Param* param) override;
 
     // How many segments are drawn: the rounded "Segments", within kMinSegments..kMaxSegments.
