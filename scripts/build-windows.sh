@@ -70,15 +70,14 @@ prepare_source_apt() {
   apt_ready=1
 }
 
-# The newest version of source package $1 other than $2 that apt can see with the upstream version of $2
-# (Debian's mirror may no longer carry the security archive's latest upload of a package).
-same_upstream_version() {
-  local upstream=${2%-*} best="" v
+# The versions of source package $1 other than $2 that apt can see with the upstream version of $2,
+# newest first (Debian's mirror may no longer carry the security archive's latest upload of a
+# package, and its index may list an upload its pool does not hold yet or any more).
+same_upstream_versions() {
+  local upstream=${2%-*} v
   for v in $(apt-cache "${apt_opts[@]}" showsrc "$1" 2>/dev/null | sed -n 's/^Version: //p'); do
-    [ "${v%-*}" = "$upstream" ] && [ "$v" != "$2" ] || continue
-    if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
-  done
-  echo "$best"
+    [ "${v%-*}" = "$upstream" ] && [ "$v" != "$2" ] && echo "$v"
+  done | sort -u | sort -r -V
 }
 
 # fetch_source BINARY_PACKAGE MARKER_FILE: unpacks the source package of the installed
@@ -99,14 +98,20 @@ fetch_source() {
   rm -rf "$source_dir"
   mkdir -p "$source_dir"
   if ! (cd "$source_dir" && apt-get "${apt_opts[@]}" -qq source "$name=$version" 2>/dev/null); then
-    fallback=$(same_upstream_version "$name" "$version")
-    if [ -z "$fallback" ]; then
-      echo "build-windows.sh: cannot download Debian's source package $name $version" >&2
+    local used=""
+    for fallback in $(same_upstream_versions "$name" "$version"); do
+      rm -rf "$source_dir" && mkdir -p "$source_dir"
+      if (cd "$source_dir" && apt-get "${apt_opts[@]}" -qq source "$name=$fallback" 2>/dev/null); then
+        used=$fallback
+        break
+      fi
+    done
+    if [ -z "$used" ]; then
+      echo "build-windows.sh: cannot download Debian's source package $name $version, nor another upload of" \
+        "its upstream version" >&2
       exit 1
     fi
-    echo "build-windows.sh: warning: $name $version cannot be downloaded from the mirror; using $fallback" >&2
-    rm -rf "$source_dir" && mkdir -p "$source_dir"
-    (cd "$source_dir" && apt-get "${apt_opts[@]}" -qq source "$name=$fallback")
+    echo "build-windows.sh: warning: $name $version cannot be downloaded from the mirror; using $used" >&2
   fi
   SOURCE_DIR=$(find "$source_dir" -mindepth 2 -maxdepth 2 -name "$marker" -printf '%h\n' | head -n 1)
   if [ -z "$SOURCE_DIR" ]; then

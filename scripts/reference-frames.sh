@@ -16,6 +16,14 @@ while read -r name plugin size frames every settings; do
   case "$name" in ''|'#'*) continue ;; esac
   if [ $# -gt 0 ] && [[ "$wanted" != *" $name "* ]]; then continue; fi
   args=(render "$plugins/$plugin.so" --size "$size" --frames "$frames" --every "$every")
+  # in:SOURCE words before the settings are the plug-in's inputs (files relative to the repository).
+  while [[ "${settings:-}" == in:* ]]; do
+    source=${settings%%[[:space:]]*}
+    source=${source#in:}
+    args+=(--input "$source")
+    settings=${settings#in:"$source"}
+    settings=${settings#"${settings%%[![:space:]]*}"}
+  done
   if [ -n "${settings:-}" ]; then
     IFS=';' read -ra pairs <<<"$settings"
     for pair in "${pairs[@]}"; do args+=(--set "$pair"); done

@@ -3,12 +3,14 @@
 # libx11-dev builds the preview window; ffmpeg encodes render --video; xvfb, x11-apps (xwd),
 # xdotool and netpbm (xwdtopnm) let the tests run the preview on a private X server.
 # libcairo2-dev draws the labels of ffglhost's parameter sheets, in the DejaVu font.
+# libturbojpeg0-dev decodes JPEG pictures given to effects with --input (ffmpeg decodes videos).
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   scripts/setup.sh --fuzz          libFuzzer targets (clang, sanitizers) in build-fuzz/
 #   scripts/setup.sh --no-build      install packages only
-#   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace)
+#   scripts/setup.sh --profiling     also the profilers bench/profile.sh uses (valgrind, apitrace) and
+#                                    GNU time for bench/inputs_speed.sh
 #   scripts/setup.sh --packaging     also what scripts/package.sh needs (dpkg-shlibdeps, file)
 #   scripts/setup.sh --windows       also the cross compiler, Wine and Xvfb (scripts/build-windows.sh)
 #   scripts/setup.sh --i386          32-bit x86 build in build-i386/ (adds the i386 architecture
@@ -24,7 +26,7 @@ PACKAGES=(
   libtinyxml-dev libpng-dev libgtest-dev g++-multilib valgrind
   libx11-dev ffmpeg
   xvfb x11-apps xdotool netpbm
-  libcairo2-dev fonts-dejavu-core
+  libcairo2-dev fonts-dejavu-core libturbojpeg0-dev
   mesa-vulkan-drivers libvulkan1
 )
 # The 32-bit build: the same libraries for i386 beside the 64-bit ones (Debian multiarch), built
@@ -32,12 +34,12 @@ PACKAGES=(
 I386_PACKAGES=(
   libgl-dev:i386 libglu1-mesa-dev:i386 libegl-dev:i386 libgl1-mesa-dri:i386 libegl-mesa0:i386
   libglx-mesa0:i386 libtinyxml-dev:i386 libpng-dev:i386 libgtest-dev:i386 libx11-dev:i386
-  mesa-vulkan-drivers:i386 libvulkan1:i386 libcairo2-dev:i386
+  mesa-vulkan-drivers:i386 libvulkan1:i386 libcairo2-dev:i386 libturbojpeg0-dev:i386
 )
 # The fuzzing build needs clang and its libFuzzer and sanitizer runtimes.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only for bench/profile.sh, not for building or testing.
-PROFILING_PACKAGES=(valgrind apitrace python3)
+PROFILING_PACKAGES=(valgrind apitrace python3 time)
 # Only for scripts/package.sh: CPack finds the packages' shared-library dependencies with them.
 PACKAGING_PACKAGES=(dpkg-dev file)
 # The Windows build: MinGW-w64 (POSIX threads), dpkg-source for Debian's source packages,

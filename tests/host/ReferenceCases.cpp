@@ -33,6 +33,8 @@ std::string renderCase(const std::string& ffglhost, const fs::path& pluginDir, c
     fs::remove_all(out);
     std::string cmd = quote(ffglhost) + " render " + quote((pluginDir / (c.plugin + ".so")).string()) + " --size " +
                       c.size + " --frames " + c.frames + " --every " + c.every + " --out " + quote(out.string());
+    for (const std::string& i : c.inputs)
+        cmd += " --input " + quote(i);
     for (const std::string& s : c.settings)
         cmd += " --set " + quote(s);
     if (!extraArgs.empty())

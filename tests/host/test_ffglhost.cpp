@@ -154,7 +154,7 @@ TEST_F(Host, InfoInstantiatesForDisplayTextsAndCleansUp)
     EXPECT_EQ(std::count(trace.begin(), trace.end(), "17"), 0) << "info renders nothing";
 }
 
-TEST_F(Host, InfoDescribesEffectsThatRenderRefuses)
+TEST_F(Host, InfoAndRenderTakeEffects)
 {
     REQUIRE_DISPLAY();
     const std::string effect = kPlugins + "/ClearGenEffect.so";
@@ -162,11 +162,10 @@ TEST_F(Host, InfoDescribesEffectsThatRenderRefuses)
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("type:          effect\n"), std::string::npos) << info.out;
 
-    const Result render = host({"render", effect, "--frames", "1"});
-    EXPECT_EQ(render.status, 2);
-    EXPECT_EQ(render.err, "ffglhost: error: " + effect +
-                              " is an effect plug-in; this host renders source (generator) plug-ins only\n");
-    EXPECT_TRUE(written().empty());
+    // An effect that announces no input slots renders like a source.
+    const Result render = host({"render", effect, "--frames", "1", "--size", "4x4"});
+    EXPECT_EQ(render.status, 0) << render.err;
+    EXPECT_EQ(written(), std::vector<std::string>{"out/ClearGen.png"});
 }
 
 // --- render ----------------------------------------------------------------------------------
@@ -280,9 +279,11 @@ TEST_P(HostBadInput, OneErrorLineExitTwoNothingWritten)
     const BadInput& c = GetParam();
     std::vector<std::string> args;
     for (const std::string& a : c.args) {
-        if (a == "@text") {
-            std::ofstream(inputs() / "text.so") << "not a shared object\n";
-            args.push_back((inputs() / "text.so").string());
+        if (a == "@text" || a == "@text.png" || a == "@text.mp4") {
+            // A file of text under a name that promises something else.
+            const std::string name = a == "@text" ? "text.so" : a.substr(1);
+            std::ofstream(inputs() / name) << "not what its name says\n";
+            args.push_back((inputs() / name).string());
         } else {
             args.push_back(a);
         }
@@ -300,7 +301,7 @@ TEST_P(HostBadInput, OneErrorLineExitTwoNothingWritten)
     EXPECT_TRUE(written().empty());
 }
 
-const std::string kEffect = kPlugins + "/ClearGenEffect.so";
+const std::string kInvert = kPlugins + "/Invert.so";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostBadInput,
@@ -331,7 +332,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"NotSharedObject", {"render", "@text"}, "is not an FFGL plug-in"},
         BadInput{"NoPlugMain", {"info", kPlugins + "/NotAPlugin.so"}, "is not an FFGL plug-in: it exports no plugMain"},
         BadInput{"NoOpenGL", {"info", kPlugins + "/ClearGenNoGL.so"}, "does not do OpenGL processing"},
-        BadInput{"EffectRender", {"render", kEffect}, "source (generator) plug-ins only"},
+        BadInput{"InputForSource", {"render", kClearGen, "--input", "pattern:card"}, "is a source and takes no input"},
+        BadInput{"InputForSourceSheet", {"sheet", kClearGen, "--input", "pattern:card"}, "takes no input"},
+        BadInput{"UnknownPattern", {"render", kInvert, "--input", "pattern:plaid"}, "there is no pattern \"plaid\""},
+        BadInput{"MissingImage", {"render", kInvert, "--input", "gone.png"}, "--input gone.png: no such file"},
+        BadInput{"CorruptImage", {"render", kInvert, "--input", "@text.png"}, "neither a PNG nor a JPEG image"},
+        BadInput{"UnreadableVideo", {"render", kInvert, "--input", "@text.mp4"}, "ffmpeg cannot read it"},
+        BadInput{"MoreInputsThanSlots", {"render", kInvert, "--input", "pattern:card", "--input", "pattern:bars"},
+                 "takes at most 1 input, and 2 are given"},
+        BadInput{"ThenSource", {"render", kInvert, "--then", kClearGen}, "takes no input (it is a source)"},
+        BadInput{"ThenMissing", {"render", kClearGen, "--then", "gone.so"}, "gone.so: no such file"},
+        BadInput{"InputEffect", {"render", kInvert, "--input", kInvert}, "an input plug-in must be a source"},
+        BadInput{"PotInputsForSource", {"render", kClearGen, "--pot-inputs"}, "--pot-inputs lays out"},
         BadInput{"VideoOddSize", {"render", kClearGen, "--size", "63x48", "--video", "v.mp4"}, "try 64x48"},
         BadInput{"FpsZero", {"render", kClearGen, "--video", "v.mp4", "--fps", "0"}, "--fps \"0\""},
         BadInput{"FpsTooHigh", {"render", kClearGen, "--video", "v.mp4", "--fps", "1001"}, "from 1 to 1000"},

@@ -127,7 +127,7 @@ TEST_F(SideBySide, AnAlsoThatCannotRenderIsBadInputAndNothingIsWritten)
 {
     const std::vector<std::vector<std::string>> cases = {
         {"render", kClearGen, "--also", "missing.so"},
-        {"render", kClearGen, "--also", kPlugins + "/ClearGenEffect.so"},
+        {"render", kClearGen, "--also", kPlugins + "/ClearGenNoGL.so"},
         {"render", kClearGen, "--also", kPlugins + "/NotAPlugin.so"},
     };
     for (const auto& args : cases) {

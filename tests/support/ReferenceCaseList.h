@@ -13,19 +13,24 @@
 
 namespace refcases {
 
-// One line of cases.txt: case  plug-in  size  frames  every  settings (NAME=VALUE, ';' between).
+// One line of cases.txt: case  plug-in  size  frames  every  [in:SOURCE]...  settings
+// (NAME=VALUE, ';' between). Each in:SOURCE is an --input of the plug-in: pattern:NAME, or a
+// file named relative to the repository.
 struct Case {
     std::string name;
     std::string plugin;
     std::string size;
     std::string frames;
     std::string every;
+    std::vector<std::string> inputs;   // pattern:NAME or an absolute path
     std::vector<std::string> settings; // NAME=VALUE
 };
 
-// Every case of `casesFile`, in file order (comments and blank lines skipped).
+// Every case of `casesFile` (tests/reference/cases.txt of a repository), in file order
+// (comments and blank lines skipped).
 inline std::vector<Case> loadCases(const std::filesystem::path& casesFile)
 {
+    const std::filesystem::path repository = std::filesystem::absolute(casesFile).parent_path().parent_path().parent_path();
     auto trim = [](const std::string& s) {
         const auto first = s.find_first_not_of(" \t\r");
         if (first == std::string::npos)
@@ -42,6 +47,14 @@ inline std::vector<Case> loadCases(const std::filesystem::path& casesFile)
         fields >> c.plugin >> c.size >> c.frames >> c.every;
         std::string rest;
         std::getline(fields, rest);
+        for (std::string::size_type at = rest.find_first_not_of(" \t"); at != std::string::npos &&
+                                                                          rest.compare(at, 3, "in:") == 0;
+             at = rest.find_first_not_of(" \t")) {
+            const std::string::size_type end = rest.find_first_of(" \t", at);
+            const std::string source = rest.substr(at + 3, end == std::string::npos ? std::string::npos : end - at - 3);
+            c.inputs.push_back(source.rfind("pattern:", 0) == 0 ? source : (repository / source).string());
+            rest = end == std::string::npos ? std::string() : rest.substr(end);
+        }
         std::istringstream pairs(rest);
         for (std::string pair; std::getline(pairs, pair, ';');)
             if (!trim(pair).empty())

@@ -27,6 +27,7 @@ const fs::path kHost = FFGLHOST_EXE;
 const fs::path kPlugins = PLUGIN_DIR;
 const fs::path kReference = REFERENCE_DIR;
 const fs::path kNoPlugMain = DLL_WITHOUT_PLUGMAIN;
+const std::string kInvert = INVERT_DLL;
 
 // How far ffglhost.exe's frames may stray from the Linux host's. Both render with the same Mesa
 // llvmpipe (Wine passes GL through to it), so only the CPU-side maths of the C runtimes (sin, cos,
@@ -193,6 +194,10 @@ TEST_F(FfglhostExe, FramesMatchTheLinuxHostsKeptPictures)
     for (const refcases::Case& c : cases) {
         std::vector<std::string> args = {"render", dll(c.plugin), "--size", c.size, "--frames", c.frames,
                                          "--every", c.every, "--out", c.name};
+        for (const std::string& i : c.inputs) {
+            args.push_back("--input");
+            args.push_back(i);
+        }
         for (const std::string& s : c.settings) {
             args.push_back("--set");
             args.push_back(s);
@@ -216,6 +221,52 @@ TEST_F(FfglhostExe, FramesMatchTheLinuxHostsKeptPictures)
             EXPECT_LE(share, kDifferingShareTolerance) << c.name << "/" << file << ": " << d.pixels << " pixels";
         }
     }
+}
+
+// Every colour channel of `got` is 255 minus that of `want`.
+void expectInverse(const hosttest::RgbImage& got, const hosttest::RgbImage& want, const std::string& what)
+{
+    ASSERT_EQ(got.rgb.size(), want.rgb.size()) << what;
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < want.rgb.size(); ++i)
+        wrong += got.rgb[i] != 255 - want.rgb[i] ? 1 : 0;
+    EXPECT_EQ(wrong, 0u) << what;
+}
+
+TEST_F(FfglhostExe, EffectsTakeImagesPatternsAndChainsAsOnLinux)
+{
+    // A kept picture as the input image, at its own size: the effect draws exactly its inverse.
+    const fs::path picture = kReference / "afterglow-still" / "frame_00003.png";
+    hosttest::RgbImage input;
+    ASSERT_TRUE(hosttest::readPngRgb(picture, input));
+    const std::string size = std::to_string(input.width) + "x" + std::to_string(input.height);
+    for (const char* layout : {"--in-process", "--pot-inputs"}) {
+        const auto r = host({"render", kInvert, "--input", picture.string(), "--size", size, "--frames", "2",
+                             "--out", "image.png", layout});
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        hosttest::RgbImage got;
+        ASSERT_TRUE(hosttest::readPngRgb(work() / "image.png", got));
+        expectInverse(got, input, std::string("image, ") + layout);
+    }
+    // The same picture out of Afterglow's kept case, through a chain on the GPU.
+    const auto chain = host({"render", dll("Afterglow"), "--set", "Speed=0", "--set", "Trail=0", "--set", "Size=1",
+                             "--set", "Lights=1", "--then", kInvert, "--size", size, "--frames", "3", "--out",
+                             "chain.png"});
+    ASSERT_EQ(chain.status, 0) << chain.out << chain.err;
+    hosttest::RgbImage got;
+    ASSERT_TRUE(hosttest::readPngRgb(work() / "chain.png", got));
+    expectInverse(got, input, "chain");
+    // No --input: the card, red in its top-left quarter, inverted.
+    const auto card = host({"render", kInvert, "--input", "pattern:card", "--size", "64x36", "--frames", "1",
+                            "--out", "card.png"});
+    ASSERT_EQ(card.status, 0) << card.out << card.err;
+    ASSERT_TRUE(hosttest::readPngRgb(work() / "card.png", got));
+    EXPECT_EQ(got.at(2, 2), (std::array<int, 3>{255 - 220, 255 - 40, 255 - 40}));
+    // Videos come through ffmpeg, which this build does not run.
+    std::ofstream(inputs() / "clip.mp4") << "not a video";
+    const auto video = host({"render", kInvert, "--input", (inputs() / "clip.mp4").string()});
+    EXPECT_EQ(video.status, 2);
+    EXPECT_TRUE(contains(video.err, "videos and cameras need the Linux build")) << video.err;
 }
 
 // A file no host can load: every command says why in one line and exits 2 before any plug-in

@@ -3,7 +3,9 @@
 
 #include "commands/preview/PreviewCommand.h"
 #include "commands/sheet/SheetCommand.h"
+#include "inputs/InputFactory.h"
 #include "output/VideoEncoder.h"
+#include "worker/ChildProcess.h"
 #include "worker/InProcessSupervisor.h"
 #include "worker/Supervisor.h"
 
@@ -37,6 +39,16 @@ Status checkPlatformFeatures(const Options& o)
         return linuxOnly(kVideo);
     if (o.timeoutGiven)
         return linuxOnly(kTimeout);
+    // Videos and cameras come through ffmpeg: refused here, as the rest, before a plug-in loads.
+    std::vector<std::string> inputs = o.inputs;
+    for (const ThenStage& t : o.thenStages)
+        inputs.insert(inputs.end(), t.inputs.begin(), t.inputs.end());
+    for (const std::string& source : inputs) {
+        InputKind kind = InputKind::Pattern;
+        const Status s = classifyInput(source, kind);
+        if (!s.ok())
+            return s;
+    }
     return Status();
 }
 
@@ -51,5 +63,6 @@ Status VideoEncoder::writeFrame(const std::vector<unsigned char>&) { return linu
 Status VideoEncoder::finish() { return linuxOnly(kVideo); }
 Status VideoEncoder::commit() { return linuxOnly(kVideo); }
 void VideoEncoder::abandon() {}
+ErrorCapture::~ErrorCapture() = default;
 
 } // namespace ffglhost

@@ -12,22 +12,24 @@ namespace {
 const char kUsage[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [--size WxH] [--frames N] [--set NAME=VALUE]... [--out PATH] [--every K]\n"
-    "                                 [--video FILE.mp4 [--fps N]]\n"
+    "                                 [--video FILE.mp4 [--fps N]] [--input SOURCE]... [--pot-inputs]\n"
+    "                                 [--then EFFECT.so [--input SOURCE]... [--set NAME=VALUE]...]...\n"
     "                                 [--also OTHER.so]... [--driver NAME]\n"
-    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]... [--driver NAME]\n"
-    "       ffglhost validate PLUGIN.so [--size WxH] [--driver NAME]\n"
+    "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
+    "                                  [--input SOURCE]... [--pot-inputs] [--then EFFECT.so ...]... [--driver NAME]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH] [--input SOURCE]... [--driver NAME]\n"
     "       ffglhost sheet PLUGIN.so [--size WxH] [--steps N] [--frames K] [--param NAME]... [--out PATH]\n"
-    "                                [--driver NAME]\n"
+    "                                [--input SOURCE]... [--pot-inputs] [--driver NAME]\n"
     "       every command also takes [--timeout SECONDS] [--in-process]\n"
     "       ffglhost --help\n";
 
 const char kHelp[] =
-    "ffglhost: an FFGL 1.5 host for source (generator) plug-ins, headless or in a window.\n"
+    "ffglhost: an FFGL 1.5 host for source (generator) and effect plug-ins, headless or in a window.\n"
     "\n"
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
     "       ffglhost preview PLUGIN.so [options]\n"
-    "       ffglhost validate PLUGIN.so [--size WxH] [--driver NAME]\n"
+    "       ffglhost validate PLUGIN.so [--size WxH] [--input SOURCE]... [--driver NAME]\n"
     "       ffglhost sheet PLUGIN.so [options]\n"
     "       ffglhost --help\n"
     "\n"
@@ -35,8 +37,8 @@ const char kHelp[] =
     "render   renders frames into an offscreen framebuffer and writes PNG files or a video.\n"
     "preview  renders live into an X11 window at the display rate, with keys for the parameters.\n"
     "validate runs host-side checks on any FFGL plug-in (metadata, instances, parameters, the\n"
-    "         GL state frames leave behind) and prints PASS, WARN, FAIL or SKIP per check;\n"
-    "         --size is the frame size (default 256x144).\n"
+    "         GL state frames leave behind, an effect's use of its input textures) and prints\n"
+    "         PASS, WARN, FAIL or SKIP per check; --size is the frame size (default 256x144).\n"
     "sheet    draws one PNG picture of what each parameter does: a row per parameter, a\n"
     "         column per host value, each cell rendered by a new instance, with labels.\n"
     "\n"
@@ -45,11 +47,28 @@ const char kHelp[] =
     "platform offers is used (a GPU's, else llvmpipe). The renderer is printed with the report;\n"
     "a driver that cannot be brought up is refused (exit status 2).\n"
     "\n"
-    "render options:\n"
+    "inputs of effects (render, preview, sheet, validate):\n"
+    "  --input SOURCE     the picture of the plug-in's next input slot (repeatable, slot 0 first):\n"
+    "                     an image file (PNG, JPEG) or a video file, camera (/dev/video0) or URL\n"
+    "                     that ffmpeg opens, scaled to the frame size (videos: frame i feeds\n"
+    "                     frame i, looping at the end; decoded beside the rendering; Linux only);\n"
+    "                     pattern:NAME, a built-in test pattern: card (still: orientation and\n"
+    "                     colour order), bars (still), sweep (moving), grey (still);\n"
+    "                     or another plug-in file, a source, rendered at the frame size each frame.\n"
+    "                     An effect given no --input gets patterns in the slots it needs.\n"
+    "  --pot-inputs       allocate input textures at power-of-two sizes with the picture in their\n"
+    "                     lower-left corner, as older hosts do (render, preview, sheet)\n"
+    "\n"
+    "chains (render, preview):\n"
+    "  --then EFFECT.so   the output of the plug-in before becomes input 0 of EFFECT, frame by\n"
+    "                     frame on the GPU; --input and --set after a --then belong to it (its\n"
+    "                     --input fill slots 1, 2, ...); repeatable\n"
+    "\n"
+"render options:\n"
     "  --size WxH         frame size in pixels (default 1280x720)\n"
     "  --frames N         number of frames to render (default 120)\n"
-    "  --set NAME=VALUE   host value 0..1 for the parameter named exactly NAME, set before the\n"
-    "                     first frame (repeatable)\n"
+    "  --set NAME=VALUE   host value 0..1 for the parameter named exactly NAME of the plug-in\n"
+    "                     named last before it, set before the first frame (repeatable)\n"
     "  --out PATH         the PNG file of the last frame (default out/<plug-in name>.png), or with\n"
     "                     --every the folder for the frames (default out/<plug-in name>)\n"
     "  --every K          write every K-th frame as PATH/frame_NNNNN.png instead\n"
@@ -65,12 +84,13 @@ const char kHelp[] =
     "\n"
     "preview options:\n"
     "  --size WxH         initial window size (default 1280x720); resizing the window resizes\n"
-    "                     the frame\n"
+    "                     the last plug-in's frame (inputs and earlier stages keep their size)\n"
     "  --frames N         render N frames, then quit (default: until the window is closed)\n"
     "  --hold             with --frames: keep showing frame N until the window is closed\n"
     "  --set NAME=VALUE   as for render\n"
     "preview keys:\n"
-    "  Up/Down, Shift+Tab/Tab         select the previous / next parameter\n"
+    "  Up/Down, Shift+Tab/Tab         select the previous / next parameter (of every plug-in\n"
+    "                                 of a chain, in chain order)\n"
     "  Left/Right                     change the selected value by 0.01 (booleans toggle)\n"
     "  Shift+Left/Right, PageDown/Up  change it by 0.1; values stay within 0..1\n"
     "  Space                          pause / resume the animation\n"
@@ -91,12 +111,15 @@ const char kHelp[] =
     "  --in-process       run the plug-in in ffglhost's own process, without the watched worker\n"
     "                     process (for debuggers; a crash or hang then takes ffglhost with it)\n"
     "\n"
-    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or the plug-in\n"
-    "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input, no EGL\n"
-    "display (info, render, validate, sheet), no X display (preview), or no ffmpeg (render --video).\n"
+    "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or a plug-in\n"
+    "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input (an\n"
+    "--input that cannot be read, a plug-in that cannot take its place in a chain), no EGL\n"
+    "display (info, render, validate, sheet), no X display (preview), or no ffmpeg (render\n"
+    "--video, video inputs).\n"
     "\n"
-    "Linux only: preview, sheet, render --video, --driver, and the watched worker process with\n"
-    "--timeout (ffglhost.exe on Windows runs each plug-in in its own process, like --in-process).\n";
+    "Linux only: preview, sheet, render --video, video and camera inputs, --driver, and the\n"
+    "watched worker process with --timeout (ffglhost.exe on Windows runs each plug-in in its\n"
+    "own process, like --in-process).\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)
@@ -130,7 +153,7 @@ Status parseCount(const char* option, const std::string& text, int& out, int mos
     return Status();
 }
 
-Status parseSetting(const std::string& text, Options& out)
+Status parseSetting(const std::string& text, std::vector<ParameterSetting>& out)
 {
     // Names may hold '=', numbers never do: the value starts after the last one.
     const std::size_t eq = text.rfind('=');
@@ -143,7 +166,7 @@ Status parseSetting(const std::string& text, Options& out)
     const auto r = std::from_chars(first, last, v);
     if (value.empty() || r.ec != std::errc() || r.ptr != last || !std::isfinite(v) || v < 0.0 || v > 1.0)
         return Status::badInput("--set \"" + text + "\": the value must be a number from 0 to 1");
-    out.settings.push_back(ParameterSetting{text.substr(0, eq), static_cast<float>(v)});
+    out.push_back(ParameterSetting{text.substr(0, eq), static_cast<float>(v)});
     return Status();
 }
 
@@ -162,6 +185,19 @@ Status parseTimeout(const std::string& text, Options& out)
 }
 
 bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
+
+std::string commandName(Command c)
+{
+    switch (c) {
+    case Command::Info: return "info";
+    case Command::Render: return "render";
+    case Command::Preview: return "preview";
+    case Command::Validate: return "validate";
+    case Command::Sheet: return "sheet";
+    case Command::Help: break;
+    }
+    return "ffglhost";
+}
 
 } // namespace
 
@@ -218,6 +254,12 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             out.inProcess = true;
             continue;
         }
+        if (a == "--pot-inputs") {
+            if (out.command != Command::Render && out.command != Command::Preview && out.command != Command::Sheet)
+                return usage(commandName(out.command) + " takes no option \"--pot-inputs\"");
+            out.potInputs = true;
+            continue;
+        }
         const bool isolation = a.rfind("--timeout", 0) == 0 && (a.size() == 9 || a[9] == '=');
         if (out.command == Command::Info && !isolation)
             return usage("info takes no option \"" + a + "\"");
@@ -232,18 +274,21 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
             name != "--video" && name != "--fps" && name != "--also" && name != "--steps" && name != "--param" &&
-            name != "--timeout" && name != "--driver")
+            name != "--timeout" && name != "--driver" && name != "--input" && name != "--then")
             return usage("unknown option \"" + name + "\"");
         const bool sheet = out.command == Command::Sheet;
         if (sheet && name != "--size" && name != "--frames" && name != "--out" && name != "--steps" &&
-            name != "--param" && name != "--driver" && !isolation)
+            name != "--param" && name != "--driver" && name != "--input" && !isolation)
             return usage("sheet takes no option \"" + name + "\"");
         if (!sheet && (name == "--steps" || name == "--param"))
             return usage(name + " belongs to sheet");
+        if (name == "--then" && out.command != Command::Render && !preview)
+            return usage(commandName(out.command) + " takes no option \"--then\" (chains are for render and preview)");
         if (preview && (name == "--out" || name == "--every" || name == "--video" || name == "--fps" ||
                         name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
-        if (out.command == Command::Validate && name != "--size" && name != "--driver" && !isolation)
+        if (out.command == Command::Validate && name != "--size" && name != "--driver" && name != "--input" &&
+            !isolation)
             return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
@@ -278,7 +323,26 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             s = parseCount("--fps", value, out.fps, kMaxFps);
             haveFps = true;
         } else if (name == "--set") {
-            s = parseSetting(value, out);
+            s = parseSetting(value, out.thenStages.empty() ? out.settings : out.thenStages.back().settings);
+        } else if (name == "--input") {
+            std::vector<std::string>& inputs = out.thenStages.empty() ? out.inputs : out.thenStages.back().inputs;
+            if (value.empty())
+                s = Status::badInput("--input needs a source: an image, a video, a plug-in file or pattern:NAME");
+            else if (inputs.size() >= kMaxInputOptions)
+                s = Status::badInput("--input: at most " + std::to_string(kMaxInputOptions) +
+                                     " inputs for one plug-in");
+            else
+                inputs.push_back(value);
+        } else if (name == "--then") {
+            if (value.empty())
+                s = Status::badInput("--then needs the path of an effect plug-in file");
+            else if (out.pluginPath.empty())
+                return usage("--then " + value + " follows the first plug-in: ffglhost " +
+                             commandName(out.command) + " FIRST.so --then " + value);
+            else if (out.thenStages.size() + 1 >= kMaxAlsoPlugins)
+                s = Status::badInput("--then: a chain has at most " + std::to_string(kMaxAlsoPlugins) + " plug-ins");
+            else
+                out.thenStages.push_back(ThenStage{value, {}, {}});
         } else if (name == "--steps") {
             s = parseCount("--steps", value, out.steps, kMaxSheetSteps);
             if (s.ok() && out.steps < 2)

@@ -24,6 +24,8 @@ constexpr int kDefaultValidateWidth = 256;
 constexpr int kDefaultValidateHeight = 144;
 // Most --also plug-ins one render may load next to the main one.
 constexpr std::size_t kMaxAlsoPlugins = 16;
+// Most --input options one plug-in may take: more than any plug-in has input slots.
+constexpr std::size_t kMaxInputOptions = 16;
 // How long one plug-in call may take before the host gives up on it (--timeout), and the most
 // that can be asked for. The heaviest Quorus frame (400 particles, all joined, widest lines,
 // opaque triangles at 1280x720) took up to 16 s under the sanitizers on a busy 2-core machine:
@@ -46,6 +48,13 @@ struct ParameterSetting {
     float value = 0.f;
 };
 
+// One --then PLUGIN.so of a chain, with the --input and --set options that follow it.
+struct ThenStage {
+    std::string pluginPath;
+    std::vector<std::string> inputs;        // its slots 1, 2, ... (slot 0 is the stage before)
+    std::vector<ParameterSetting> settings; // in command-line order
+};
+
 struct Options {
     Command command = Command::Help;
     std::string pluginPath;
@@ -53,7 +62,10 @@ struct Options {
     int height = kDefaultHeight;
     int frames = kDefaultFrames;            // preview: 0 (the default there) runs until closed
     int every = 0;                          // 0: write only the last frame
-    std::vector<ParameterSetting> settings; // in command-line order
+    std::vector<ParameterSetting> settings; // the first plug-in's, in command-line order
+    std::vector<std::string> inputs;        // --input SOURCE of the first plug-in, slot order
+    std::vector<ThenStage> thenStages;      // render, preview: --then, in chain order
+    bool potInputs = false;                 // --pot-inputs: power-of-two input textures
     std::string outPath;                    // empty: the default path for the plug-in
     bool outGiven = false;                  // --out or --every asked for PNG files
     std::string videoPath;                  // render --video: empty for none

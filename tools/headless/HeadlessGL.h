@@ -99,8 +99,10 @@ private:
     std::string version_;
 };
 
-// A framebuffer object with an RGBA8 colour renderbuffer and a 24-bit depth renderbuffer. Owns
-// its GL names; release() (also run by the destructor) deletes them in the current context.
+// A framebuffer object with an RGBA8 colour buffer and a 24-bit depth renderbuffer. The colour
+// buffer is a renderbuffer, or (createTextured) a texture that other GL work can sample, as the
+// next effect of a chain does. Owns its GL names; release() (also run by the destructor) deletes
+// them in the current context.
 class Framebuffer {
 public:
     Framebuffer() = default;
@@ -113,6 +115,12 @@ public:
     // Creates (re-creates) the framebuffer at width x height. On failure returns false, holds
     // nothing, and `error` names the GL call that failed. The bindings in force are kept.
     bool create(int width, int height, std::string& error);
+    // The same with a GL_TEXTURE_2D colour texture (RGBA8, linear filtering, clamped to the
+    // edge) allocated at hwWidth x hwHeight, at least the frame's size: the frame lies in its
+    // lower-left corner, the rest is transparent black. The depth buffer has the allocated size.
+    bool createTextured(int width, int height, int hwWidth, int hwHeight, std::string& error);
+    // The colour texture's name: 0 for a renderbuffer, or when nothing was created.
+    unsigned colorTexture() const { return texture_; }
     // The GL framebuffer name (0 when not created): what a host passes as its framebuffer.
     unsigned id() const { return fbo_; }
     // Binds it as draw and read framebuffer and sets the viewport to its whole size.
@@ -126,8 +134,11 @@ public:
     void release();
 
 private:
+    bool createWith(int width, int height, int hwWidth, int hwHeight, bool textured, std::string& error);
+
     unsigned fbo_ = 0;
-    unsigned color_ = 0;
+    unsigned color_ = 0;   // colour renderbuffer
+    unsigned texture_ = 0; // or colour texture
     unsigned depth_ = 0;
     int width_ = 0;
     int height_ = 0;

@@ -15,6 +15,7 @@
 
 #include "Status.h"
 #include "output/PendingFile.h"
+#include "worker/ChildProcess.h"
 
 #include <sys/types.h>
 
@@ -59,12 +60,10 @@ public:
 private:
     // Closes the pipe, waits for ffmpeg, and turns its end into a status.
     Status reap(const std::string& what);
-    // The first line of ffmpeg's error output (its cause, where later lines are consequences).
-    std::string firstErrorLine() const;
 
     pid_t pid_ = -1;
     int input_ = -1;  // write end of ffmpeg's standard input
-    int errors_ = -1; // ffmpeg's standard error, an unlinked temporary file
+    ErrorCapture errors_; // ffmpeg's standard error; its first line is the cause
     std::unique_ptr<PendingFile> file_; // the video until it is committed
     std::size_t frameBytes_ = 0;
     int frames_ = 0;

@@ -77,6 +77,8 @@ Plugin::~Plugin()
     }
 }
 
+void Plugin::nameInFlightRecord(const std::string& name) const { flightRecord().renamePlugin(slot_, name); }
+
 FFWord Plugin::call(uint32_t functionCode, FFWord input, FFWord instance, int64_t frame) const
 {
     FlightRecord& flight = flightRecord();

@@ -46,6 +46,9 @@ public:
     Plugin& operator=(const Plugin&) = delete;
 
     const std::string& path() const { return path_; }
+    // The name crash and hang reports give the plug-in from now on ("Invert (stage 2 of 3)"),
+    // instead of the name code 0 gave.
+    void nameInFlightRecord(const std::string& name) const;
 
     // The raw entry point, for codes without a wrapper. `frame` (1, 2, ...) is the frame of the
     // instance the call belongs to, for the flight record; 0 for none.

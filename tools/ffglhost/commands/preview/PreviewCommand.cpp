@@ -3,7 +3,8 @@
 
 #include "commands/preview/PreviewControls.h"
 #include "commands/preview/PreviewWindow.h"
-#include "frame/FrameLoop.h"
+#include "frame/Chain.h"
+#include "frame/FrameCall.h"
 #include "frame/HostContext.h"
 #include "frame/Stats.h"
 #include "plugin/PluginDescription.h"
@@ -44,29 +45,43 @@ struct PreviewResult {
     int height = 0;
 };
 
+// A parameter the keys reach: which stage, which position in its description.
+struct Knob {
+    std::size_t stage;     // in Chain::stages()
+    std::size_t parameter; // in the stage's description().parameters
+};
+
 class Preview {
 public:
-    Preview(const Plugin& plugin, const PluginDescription& d, const Options& o, PreviewWindow& window)
-        : d_(d), o_(o), window_(window), loop_(plugin), adjustable_(adjustableParameters(d)),
-          changed_(d.parameters.size(), false)
+    Preview(Chain& chain, const Options& o, PreviewWindow& window) : o_(o), window_(window), chain_(chain)
     {
+        const std::vector<Stage*>& stages = chain_.stages();
+        for (std::size_t s = 0; s < stages.size(); ++s) {
+            changed_.emplace_back(stages[s]->description().parameters.size(), false);
+            for (std::size_t p : adjustableParameters(stages[s]->description()))
+                adjustable_.push_back(Knob{s, p});
+        }
     }
 
-    Status run(const std::vector<ResolvedSetting>& settings, PreviewResult& r);
+    Status run(PreviewResult& r);
 
 private:
     Status handle(const WindowEvent& e, bool& quit);
     Status step(int direction, bool large);
     Status frame();
     void updateTitle(bool force);
+    const ParameterInfo& parameterOf(const Knob& k) const
+    {
+        return chain_.stages()[k.stage]->description().parameters[k.parameter];
+    }
+    PluginInstance& instanceOf(const Knob& k) { return chain_.stages()[k.stage]->instance(); }
 
-    const PluginDescription& d_;
     const Options& o_;
     PreviewWindow& window_;
-    FrameLoop loop_;
-    std::vector<std::size_t> adjustable_; // positions in d_.parameters
-    std::size_t selected_ = 0;            // position in adjustable_
-    std::vector<bool> changed_;           // by position in d_.parameters
+    Chain& chain_;
+    std::vector<Knob> adjustable_;          // every stage's, in chain order
+    std::size_t selected_ = 0;              // position in adjustable_
+    std::vector<std::vector<bool>> changed_; // by stage, then position in its parameters
     std::vector<double> frameMs_;
     int rendered_ = 0;
     bool paused_ = false;
@@ -80,7 +95,7 @@ private:
 Status Preview::frame()
 {
     double ms = 0.0;
-    Status s = loop_.renderFrame(ms);
+    Status s = chain_.renderFrame(ms);
     if (s.ok()) {
         frameMs_.push_back(ms);
         showPending_ = true;
@@ -92,14 +107,14 @@ Status Preview::step(int direction, bool large)
 {
     if (adjustable_.empty())
         return Status();
-    const std::size_t at = adjustable_[selected_];
-    const ParameterInfo& p = d_.parameters[at];
+    const Knob& k = adjustable_[selected_];
+    const ParameterInfo& p = parameterOf(k);
     float value = 0.f;
-    Status s = loop_.instance().getParameter(p.index, value);
+    Status s = instanceOf(k).getParameter(p.index, value);
     if (s.ok())
-        s = loop_.instance().setParameter(p.index, steppedValue(p.type, value, direction, large));
+        s = instanceOf(k).setParameter(p.index, steppedValue(p.type, value, direction, large));
     if (s.ok())
-        changed_[at] = true;
+        changed_[k.stage][k.parameter] = true;
     return s;
 }
 
@@ -109,7 +124,7 @@ Status Preview::handle(const WindowEvent& e, bool& quit)
     case WindowEvent::Kind::Closed: quit = true; return Status();
     case WindowEvent::Kind::Exposed: showPending_ = true; return Status();
     case WindowEvent::Kind::Resized: {
-        Status s = loop_.resize(e.width, e.height);
+        Status s = chain_.resize(e.width, e.height);
         // Nothing else will be drawn while paused or held: draw the picture at its new size.
         if (s.ok() && (paused_ || held_))
             s = frame();
@@ -147,22 +162,28 @@ void Preview::updateTitle(bool force)
     lastTitle_ = now;
     std::string name, display;
     if (!adjustable_.empty()) {
-        const ParameterInfo& p = d_.parameters[adjustable_[selected_]];
+        const Knob& k = adjustable_[selected_];
+        const ParameterInfo& p = parameterOf(k);
         name = p.name;
-        if (!loop_.instance().parameterDisplay(p.index, display).ok())
+        if (chain_.stages().size() > 1)
+            name += " of " + chain_.stages()[k.stage]->description().name;
+        if (!instanceOf(k).parameterDisplay(p.index, display).ok())
             display = "?";
     }
     const std::string state = held_ ? "frame " + std::to_string(rendered_) + " held" : (paused_ ? "paused" : "");
-    window_.setTitle(previewTitle(d_.name, name, display, titleMs_, state));
+    window_.setTitle(previewTitle(chain_.name(), name, display, titleMs_, state));
 }
 
-Status Preview::run(const std::vector<ResolvedSetting>& settings, PreviewResult& r)
+Status Preview::run(PreviewResult& r)
 {
-    Status s = loop_.start(window_.width(), window_.height(), settings);
+    Status s = chain_.start();
     if (!s.ok())
         return s;
-    for (const ResolvedSetting& setting : settings)
-        changed_[static_cast<std::size_t>(setting.parameter - d_.parameters.data())] = true;
+    for (std::size_t i = 0; i < chain_.stages().size(); ++i) {
+        const Stage& stage = *chain_.stages()[i];
+        for (const ResolvedSetting& setting : stage.settings())
+            changed_[i][static_cast<std::size_t>(setting.parameter - stage.description().parameters.data())] = true;
+    }
     updateTitle(true);
 
     Clock::time_point nextFrame = Clock::now();
@@ -182,7 +203,7 @@ Status Preview::run(const std::vector<ResolvedSetting>& settings, PreviewResult&
             ++rendered_;
         }
         if (showPending_) {
-            window_.show(loop_.framebuffer());
+            window_.show(chain_.output().framebuffer());
             showPending_ = false;
         }
         if (o_.frames > 0 && rendered_ >= o_.frames && !held_) {
@@ -208,19 +229,23 @@ Status Preview::run(const std::vector<ResolvedSetting>& settings, PreviewResult&
         }
     }
 
-    for (std::size_t i = 0; i < d_.parameters.size(); ++i) {
-        if (!changed_[i])
-            continue;
-        std::string line;
-        s = parameterLine(loop_.instance(), d_.parameters[i], line);
-        if (!s.ok())
-            return s;
-        r.parameterLines.push_back(line);
+    for (std::size_t i = 0; i < chain_.stages().size(); ++i) {
+        const Stage& stage = *chain_.stages()[i];
+        const std::string whose = chain_.stages().size() > 1 ? " of " + printable(stage.description().name) : "";
+        for (std::size_t p = 0; p < changed_[i].size(); ++p) {
+            if (!changed_[i][p])
+                continue;
+            std::string line;
+            s = parameterLine(stage.instance(), stage.description().parameters[p], line, whose);
+            if (!s.ok())
+                return s;
+            r.parameterLines.push_back(line);
+        }
     }
     r.frameMs = frameMs_;
-    r.width = loop_.framebuffer().width();
-    r.height = loop_.framebuffer().height();
-    return loop_.finish();
+    r.width = chain_.output().framebuffer().width();
+    r.height = chain_.output().framebuffer().height();
+    return chain_.finish();
 }
 
 } // namespace
@@ -228,34 +253,34 @@ Status Preview::run(const std::vector<ResolvedSetting>& settings, PreviewResult&
 Status runPreview(const Options& o, std::string& report)
 {
     report.clear();
-    // Destroyed in reverse: the window (and GL context) goes before the plug-in is unloaded.
-    std::unique_ptr<Plugin> plugin;
-    PluginDescription d;
-    std::vector<ResolvedSetting> settings;
+    // Destroyed in reverse: the window (and GL context) goes before the plug-ins are unloaded,
+    // and the chain's GL objects before the window.
+    Chain chain;
     std::unique_ptr<PreviewWindow> window;
 
     // Without a display nothing can be shown: say so before any plug-in code runs.
     Status s = PreviewWindow::open(o.width, o.height, "ffglhost preview", window);
     if (s.ok())
-        s = openSource(o.pluginPath, o.settings, plugin, d, settings);
+        s = chain.open(chainPlan(o), o.width, o.height, o.potInputs);
     if (s.ok())
         s = checkFrameSize(o.width, o.height);
     PreviewResult r;
     if (s.ok()) {
-        window->setTitle(printable(d.name));
-        Preview preview(*plugin, d, o, *window);
-        s = preview.run(settings, r);
+        window->setTitle(chain.name());
+        Preview preview(chain, o, *window);
+        s = preview.run(r);
     }
+    chain.stop();
     const std::string renderer = window != nullptr ? printable(window->renderer()) : std::string();
     window.reset();
     if (s.ok())
-        s = plugin->deInitialise();
+        s = chain.deInitialise();
     if (!s.ok())
         return s;
 
     const TimingSummary t = summarize(r.frameMs);
     report += "previewed " + std::to_string(t.count) + (t.count == 1 ? " frame of " : " frames of ") +
-              printable(d.name) + " at " + std::to_string(r.width) + "x" + std::to_string(r.height) + "\n";
+              chain.name() + " at " + std::to_string(r.width) + "x" + std::to_string(r.height) + "\n";
     report += "frame time (code 17 process OpenGL, glFinish inside the timed region): median " + formatMs(t.medianMs) +
               ", 95th percentile " + formatMs(t.p95Ms) + "\n";
     report += "GL renderer: " + renderer + "\n";

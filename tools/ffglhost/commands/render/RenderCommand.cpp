@@ -1,7 +1,7 @@
 // The render command (see RenderCommand.h).
 #include "commands/render/RenderCommand.h"
 
-#include "frame/FrameLoop.h"
+#include "frame/Chain.h"
 #include "frame/FrameMarker.h"
 #include "frame/HostContext.h"
 #include "frame/Progress.h"
@@ -11,10 +11,6 @@
 #include "output/PngWriter.h"
 #include "output/VideoEncoder.h"
 #include "plugin/PluginDescription.h"
-#include "plugin/PluginInstance.h"
-#include "plugin/PluginLoader.h"
-
-#include <GL/gl.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -33,18 +29,31 @@ std::string formatMs(double ms)
     return buf;
 }
 
-// Everything that happens with the GL context current: instance, parameters, frames, read-back.
+// Everything that happens with the GL context current: instances, parameters, frames, read-back.
 struct RenderResult {
-    std::vector<double> frameMs;
-    std::vector<std::string> written;     // files written while rendering (--every)
-    std::vector<unsigned char> lastFrame; // without --every
-    std::vector<std::string> settingLines;
+    std::vector<double> frameMs;                  // the whole chain's
+    std::vector<std::vector<double>> stageMs;     // each stage's, in Chain::stages() order
+    std::vector<std::string> written;             // files written while rendering (--every)
+    std::vector<unsigned char> lastFrame;         // without --every
+    std::vector<std::string> reportLines;
     std::string renderer;
 };
 
+// The chain's GL objects go before the context that holds them.
+class StartedChain {
+public:
+    explicit StartedChain(Chain& chain) : chain_(chain) {}
+    ~StartedChain() { chain_.stop(); }
+    StartedChain(const StartedChain&) = delete;
+    StartedChain& operator=(const StartedChain&) = delete;
+
+private:
+    Chain& chain_;
+};
+
 // With `video`, every frame also goes into it; it is started here and finished by the caller.
-Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<ResolvedSetting>& settings,
-                    const std::string& outPath, const VideoTool* videoTool, VideoEncoder& video, RenderResult& r)
+Status renderFrames(Chain& chain, const Options& o, const std::string& outPath, const VideoTool* videoTool,
+                    VideoEncoder& video, RenderResult& r)
 {
     std::unique_ptr<kxhost::HeadlessGL> gl;
     Status s = openFrameContext(gl, o.width, o.height);
@@ -52,15 +61,16 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         return s;
     r.renderer = printable(gl->renderer());
 
-    FrameLoop loop(plugin);
-    s = loop.start(o.width, o.height, settings);
+    const StartedChain started(chain);
+    s = chain.start();
     if (s.ok() && videoTool != nullptr)
         s = video.start(*videoTool, o.videoPath, o.width, o.height, o.fps);
     if (!s.ok())
         return s;
-    const kxhost::Framebuffer& framebuffer = loop.framebuffer();
+    const kxhost::Framebuffer& framebuffer = chain.output().framebuffer();
 
     r.frameMs.reserve(static_cast<std::size_t>(o.frames));
+    r.stageMs.assign(chain.stages().size(), {});
     // With --every, frames are written while the next ones render; those kept before a
     // failure are still written.
     FrameFiles files;
@@ -72,10 +82,12 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
     Progress progress(o.frames);
     for (int frame = 1; frame <= o.frames; ++frame) {
         double ms = 0.0;
-        s = loop.renderFrame(ms);
+        s = chain.renderFrame(ms);
         if (!s.ok())
             return files.finish(s);
         r.frameMs.push_back(ms);
+        for (std::size_t i = 0; i < chain.stages().size(); ++i)
+            r.stageMs[i].push_back(chain.stages()[i]->lastFrameMs());
         marker.frameDone();
 
         const bool keep = o.every > 0 ? frame % o.every == 0 : frame == o.frames;
@@ -103,14 +115,8 @@ Status renderFrames(const Plugin& plugin, const Options& o, const std::vector<Re
         return s;
     progress.finish();
 
-    for (const ResolvedSetting& setting : settings) {
-        std::string line;
-        s = parameterLine(loop.instance(), *setting.parameter, line);
-        if (!s.ok())
-            return s;
-        r.settingLines.push_back(line);
-    }
-    return loop.finish();
+    s = chain.reportLines(r.reportLines);
+    return s.ok() ? chain.finish() : s;
 }
 
 } // namespace
@@ -129,14 +135,13 @@ Status runRender(const Options& o, std::string& report)
     Status s = withVideo ? findVideoTool(videoTool) : Status();
     if (!s.ok())
         return s;
-    std::unique_ptr<Plugin> plugin;
-    PluginDescription d;
-    std::vector<ResolvedSetting> settings;
-    s = openSource(o.pluginPath, o.settings, plugin, d, settings);
+    Chain chain;
+    s = chain.open(chainPlan(o), o.width, o.height, o.potInputs);
     const bool folder = o.every > 0;
     // With --video, pictures only where --out or --every asks for them.
     const bool pictures = !withVideo || o.outGiven;
-    const std::string outPath = o.outPath.empty() ? defaultOutputPath(d.name, folder) : o.outPath;
+    const std::string outPath =
+        o.outPath.empty() && s.ok() ? defaultOutputPath(chain.fileName(), folder) : o.outPath;
     if (s.ok() && pictures)
         s = checkOutputPath(outPath, folder);
     if (s.ok() && withVideo)
@@ -144,11 +149,11 @@ Status runRender(const Options& o, std::string& report)
     RenderResult r;
     VideoEncoder video;
     if (s.ok())
-        s = renderFrames(*plugin, o, settings, outPath, withVideo ? &videoTool : nullptr, video, r);
+        s = renderFrames(chain, o, outPath, withVideo ? &videoTool : nullptr, video, r);
     if (s.ok() && withVideo)
         s = video.finish();
     if (s.ok())
-        s = plugin->deInitialise();
+        s = chain.deInitialise();
     if (s.ok() && !folder && pictures) {
         s = writePng(outPath, o.width, o.height, r.lastFrame);
         if (s.ok())
@@ -161,12 +166,19 @@ Status runRender(const Options& o, std::string& report)
         return s;
 
     const TimingSummary t = summarize(r.frameMs);
-    report += "rendered " + std::to_string(t.count) + (t.count == 1 ? " frame of " : " frames of ") + printable(d.name) + " at " +
-              std::to_string(o.width) + "x" + std::to_string(o.height) + "\n";
+    report += "rendered " + std::to_string(t.count) + (t.count == 1 ? " frame of " : " frames of ") + chain.name() +
+              " at " + std::to_string(o.width) + "x" + std::to_string(o.height) + "\n";
     report += "frame time (code 17 process OpenGL, glFinish inside the timed region): median " + formatMs(t.medianMs) +
               ", 95th percentile " + formatMs(t.p95Ms) + "\n";
+    if (chain.stages().size() > 1) {
+        for (std::size_t i = 0; i < chain.stages().size(); ++i) {
+            const TimingSummary st = summarize(r.stageMs[i]);
+            report += "  " + printable(chain.stages()[i]->description().name) + ": median " + formatMs(st.medianMs) +
+                      ", 95th percentile " + formatMs(st.p95Ms) + "\n";
+        }
+    }
     report += "GL renderer: " + r.renderer + "\n";
-    for (const std::string& line : r.settingLines)
+    for (const std::string& line : r.reportLines)
         report += line + "\n";
     if (withVideo)
         report += "wrote " + o.videoPath + " (" + std::to_string(video.framesWritten()) + " frames at " +

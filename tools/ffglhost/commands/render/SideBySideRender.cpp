@@ -2,17 +2,14 @@
 #include "commands/render/SideBySideRender.h"
 
 #include "commands/render/RenderCommand.h"
-#include "frame/FrameLoop.h"
+#include "frame/Chain.h"
+#include "frame/FrameCall.h"
 #include "frame/HostContext.h"
 #include "frame/Progress.h"
 #include "frame/RenderSetup.h"
 #include "frame/Stats.h"
 #include "output/PngWriter.h"
 #include "plugin/PluginDescription.h"
-#include "plugin/PluginInstance.h"
-#include "plugin/PluginLoader.h"
-
-#include <GL/gl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,22 +27,14 @@ constexpr unsigned kFreshProcessSeed = 1;
 constexpr std::size_t kNameColumn = 18;
 constexpr std::size_t kTimeColumn = 14;
 
-// One plug-in of the render: what lives outside the GL context, in command-line order (the
-// main plug-in first).
+// One lane of the render: the main chain (the plug-in and its --then stages) or one --also
+// plug-in, in command-line order.
 struct Lane {
-    std::unique_ptr<Plugin> plugin;
-    PluginDescription description;
+    Chain chain;
     std::string outPath;
     std::vector<double> frameMs;
     std::vector<unsigned char> lastFrame; // without --every
     std::vector<std::string> written;
-};
-
-// The GL side of a lane. The instance is destroyed before the framebuffer, both before the
-// context.
-struct GLLane {
-    kxhost::Framebuffer framebuffer;
-    std::unique_ptr<PluginInstance> instance;
 };
 
 std::string pad(const std::string& text, std::size_t width)
@@ -60,36 +49,31 @@ std::string formatMs(double ms)
     return buf;
 }
 
-std::string formatFloat(float v)
+// Opens and describes every plug-in and input and settles every output before a GL context
+// exists.
+Status prepareLanes(const Options& o, std::vector<Lane>& lanes)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
-    return buf;
-}
-
-// Opens and describes every plug-in and settles every output before a GL context exists.
-Status prepareLanes(const Options& o, std::vector<Lane>& lanes, std::vector<ResolvedSetting>& settings)
-{
-    std::vector<std::string> paths{o.pluginPath};
-    paths.insert(paths.end(), o.alsoPaths.begin(), o.alsoPaths.end());
-    lanes.resize(paths.size());
+    lanes = std::vector<Lane>(o.alsoPaths.size() + 1);
     const bool folder = o.every > 0;
     std::vector<std::string> taken;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
+    std::size_t plugins = 0;
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
         Lane& lane = lanes[i];
-        Status s = Plugin::open(paths[i], lane.plugin);
-        if (s.ok())
-            s = describe(*lane.plugin, lane.description);
-        if (s.ok())
-            s = checkSource(lane.description, paths[i]);
-        if (s.ok() && i == 0)
-            s = resolveSettings(lane.description, o.settings, settings);
+        std::vector<StagePlan> plans;
+        if (i == 0) {
+            plans = chainPlan(o);
+        } else {
+            plans.resize(1);
+            plans[0].path = o.alsoPaths[i - 1];
+        }
+        Status s = lane.chain.open(plans, o.width, o.height, i == 0 && o.potInputs, kMaxRenderPlugins - plugins);
         if (!s.ok())
             return s;
+        plugins += lane.chain.stages().size();
         if (i == 0)
-            lane.outPath = o.outPath.empty() ? defaultOutputPath(lane.description.name, folder) : o.outPath;
+            lane.outPath = o.outPath.empty() ? defaultOutputPath(lane.chain.fileName(), folder) : o.outPath;
         else
-            lane.outPath = alsoOutputPath(lanes[0].outPath, lane.description.name, folder, taken);
+            lane.outPath = alsoOutputPath(lanes[0].outPath, lane.chain.fileName(), folder, taken);
         taken.push_back(lane.outPath);
         s = checkOutputPath(lane.outPath, folder);
         if (!s.ok())
@@ -108,8 +92,8 @@ Status keepFrame(const Options& o, int frame, const kxhost::Framebuffer& framebu
         return Status();
     std::vector<unsigned char>& target = o.every > 0 ? pixels : lane.lastFrame;
     if (!framebuffer.readPixels(target))
-        return Status::failed("cannot read frame " + std::to_string(frame) + " of " +
-                              printable(lane.description.name) + " back from its framebuffer");
+        return Status::failed("cannot read frame " + std::to_string(frame) + " of " + lane.chain.name() +
+                              " back from its framebuffer");
     // Opaque pictures of the frame over the black the framebuffer starts with.
     for (std::size_t i = 3; i < target.size(); i += 4)
         target[i] = 255;
@@ -122,9 +106,25 @@ Status keepFrame(const Options& o, int frame, const kxhost::Framebuffer& framebu
     return s;
 }
 
+// The lanes' GL objects go before the context that holds them.
+class StartedLanes {
+public:
+    explicit StartedLanes(std::vector<Lane>& lanes) : lanes_(lanes) {}
+    ~StartedLanes()
+    {
+        for (Lane& lane : lanes_)
+            lane.chain.stop();
+    }
+    StartedLanes(const StartedLanes&) = delete;
+    StartedLanes& operator=(const StartedLanes&) = delete;
+
+private:
+    std::vector<Lane>& lanes_;
+};
+
 // Everything that happens with the GL context current.
-Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& settings, std::vector<Lane>& lanes,
-                   std::vector<std::string>& settingLines, std::string& renderer)
+Status renderLanes(const Options& o, std::vector<Lane>& lanes, std::vector<std::string>& reportLines,
+                   std::string& renderer)
 {
     std::unique_ptr<kxhost::HeadlessGL> gl;
     Status s = openFrameContext(gl, o.width, o.height);
@@ -132,28 +132,10 @@ Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& setting
         return s;
     renderer = printable(gl->renderer());
 
-    std::vector<GLLane> gls(lanes.size());
-    for (std::size_t i = 0; i < lanes.size(); ++i) {
-        std::string error;
-        if (!gls[i].framebuffer.create(o.width, o.height, error))
-            return Status::failed("cannot create the " + std::to_string(o.width) + "x" + std::to_string(o.height) +
-                                  " host framebuffer for " + printable(lanes[i].description.name) + ": " + error);
-        // A defined, transparent black start for plug-ins that draw without clearing.
-        gls[i].framebuffer.bind();
-        glClearColor(0.f, 0.f, 0.f, 0.f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-    for (std::size_t i = 0; i < lanes.size(); ++i) {
-        gls[i].framebuffer.bind();
-        gls[i].instance = std::make_unique<PluginInstance>(*lanes[i].plugin);
+    const StartedLanes started(lanes);
+    for (Lane& lane : lanes) {
         std::srand(kFreshProcessSeed);
-        s = gls[i].instance->create(o.width, o.height);
-        if (!s.ok())
-            return s;
-    }
-    PluginInstance& main = *gls[0].instance;
-    for (const ResolvedSetting& setting : settings) {
-        s = main.setParameter(setting.parameter->index, setting.value);
+        s = lane.chain.start();
         if (!s.ok())
             return s;
     }
@@ -162,14 +144,13 @@ Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& setting
     Progress progress(o.frames * static_cast<int>(lanes.size()));
     int done = 0;
     for (int frame = 1; frame <= o.frames; ++frame) {
-        for (std::size_t i = 0; i < lanes.size(); ++i) {
-            gls[i].framebuffer.bind();
+        for (Lane& lane : lanes) {
             double ms = 0.0;
-            s = finishedFrame(*gls[i].instance, gls[i].framebuffer.id(), ms);
+            s = lane.chain.renderFrame(ms);
             if (!s.ok())
                 return s;
-            lanes[i].frameMs.push_back(ms);
-            s = keepFrame(o, frame, gls[i].framebuffer, lanes[i], pixels);
+            lane.frameMs.push_back(ms);
+            s = keepFrame(o, frame, lane.chain.output().framebuffer(), lane, pixels);
             if (!s.ok())
                 return s;
             progress.update(++done);
@@ -177,24 +158,10 @@ Status renderLanes(const Options& o, const std::vector<ResolvedSetting>& setting
     }
     progress.finish();
 
-    for (const ResolvedSetting& setting : settings) {
-        float value = 0.f;
-        std::string display;
-        s = main.getParameter(setting.parameter->index, value);
-        if (s.ok())
-            s = main.parameterDisplay(setting.parameter->index, display);
-        if (!s.ok())
-            return s;
-        settingLines.push_back("parameter " + printable(setting.parameter->name) + " of " +
-                               printable(lanes[0].description.name) + " = " + formatFloat(value) + " (display \"" +
-                               printable(display) + "\")");
-    }
-    for (GLLane& g : gls) {
-        s = g.instance->destroy();
-        if (!s.ok())
-            return s;
-    }
-    return Status();
+    s = lanes[0].chain.reportLines(reportLines, true);
+    for (std::size_t i = 0; s.ok() && i < lanes.size(); ++i)
+        s = lanes[i].chain.finish();
+    return s;
 }
 
 std::string outputText(const Lane& lane, bool folder)
@@ -230,14 +197,13 @@ Status runSideBySide(const Options& o, std::string& report)
 {
     report.clear();
     std::vector<Lane> lanes;
-    std::vector<ResolvedSetting> settings;
-    Status s = prepareLanes(o, lanes, settings);
-    std::vector<std::string> settingLines;
+    Status s = prepareLanes(o, lanes);
+    std::vector<std::string> reportLines;
     std::string renderer;
     if (s.ok())
-        s = renderLanes(o, settings, lanes, settingLines, renderer);
+        s = renderLanes(o, lanes, reportLines, renderer);
     for (std::size_t i = 0; s.ok() && i < lanes.size(); ++i)
-        s = lanes[i].plugin->deInitialise();
+        s = lanes[i].chain.deInitialise();
     const bool folder = o.every > 0;
     for (std::size_t i = 0; s.ok() && !folder && i < lanes.size(); ++i) {
         s = writePng(lanes[i].outPath, o.width, o.height, lanes[i].lastFrame);
@@ -255,11 +221,11 @@ Status runSideBySide(const Options& o, std::string& report)
               "output\n";
     for (const Lane& lane : lanes) {
         const TimingSummary t = summarize(lane.frameMs);
-        report += "  " + pad(printable(lane.description.name), kNameColumn) + pad(formatMs(t.medianMs), kTimeColumn) +
+        report += "  " + pad(lane.chain.name(), kNameColumn) + pad(formatMs(t.medianMs), kTimeColumn) +
                   pad(formatMs(t.p95Ms), kTimeColumn) + outputText(lane, folder) + "\n";
     }
     report += "GL renderer: " + renderer + "\n";
-    for (const std::string& line : settingLines)
+    for (const std::string& line : reportLines)
         report += line + "\n";
     return Status();
 }

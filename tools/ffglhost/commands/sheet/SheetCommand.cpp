@@ -3,7 +3,7 @@
 
 #include "commands/sheet/SheetCanvas.h"
 #include "commands/sheet/SheetLayout.h"
-#include "frame/FrameLoop.h"
+#include "frame/Chain.h"
 #include "frame/HostContext.h"
 #include "frame/Progress.h"
 #include "frame/RenderSetup.h"
@@ -33,28 +33,38 @@ std::string formatValue(float v)
     return buf;
 }
 
-// One cell: a fresh instance with `p` at `value`, `frames` frames, then the picture and the
-// display text of the value. [GL context current]
-Status renderCell(const Plugin& plugin, const ParameterInfo& p, float value, int width, int height, int frames,
-                  Progress& progress, int& framesDone, std::vector<unsigned char>& pixels, std::string& display)
+// One cell: a fresh instance with `p` at `value` (and fresh instances of whatever feeds it),
+// `frames` frames, then the picture and the display text of the value. [GL context current]
+Status renderCell(Chain& chain, const ParameterInfo& p, float value, int frames, Progress& progress,
+                  int& framesDone, std::vector<unsigned char>& pixels, std::string& display)
 {
-    FrameLoop loop(plugin);
     std::srand(kFreshProcessSeed);
-    Status s = loop.start(width, height, {ResolvedSetting{&p, value}});
+    const std::vector<ResolvedSetting> cell{ResolvedSetting{&p, value}};
+    Status s = chain.restart(&cell);
     if (s.ok())
-        s = loop.instance().parameterDisplay(p.index, display);
+        s = chain.output().instance().parameterDisplay(p.index, display);
     for (int f = 0; s.ok() && f < frames; ++f) {
         double ms = 0.0;
-        s = loop.renderFrame(ms);
+        s = chain.renderFrame(ms);
         progress.update(++framesDone);
     }
-    if (s.ok() && !loop.framebuffer().readPixels(pixels))
+    if (s.ok() && !chain.output().framebuffer().readPixels(pixels))
         s = Status::failed("cannot read the frame of " + printable(p.name) + " = " + formatValue(value) +
                            " back from the framebuffer");
-    if (s.ok())
-        s = loop.finish();
     return s;
 }
+
+// The chain's GL objects go before the context that holds them.
+class StartedChain {
+public:
+    explicit StartedChain(Chain& chain) : chain_(chain) {}
+    ~StartedChain() { chain_.stop(); }
+    StartedChain(const StartedChain&) = delete;
+    StartedChain& operator=(const StartedChain&) = delete;
+
+private:
+    Chain& chain_;
+};
 
 } // namespace
 
@@ -90,11 +100,10 @@ Status sheetRows(const PluginDescription& d, const std::vector<std::string>& nam
 Status runSheet(const Options& o, std::string& report)
 {
     report.clear();
-    std::unique_ptr<Plugin> plugin;
-    PluginDescription d;
-    std::vector<ResolvedSetting> none;
-    Status s = openSource(o.pluginPath, {}, plugin, d, none);
+    Chain chain;
+    Status s = chain.open(chainPlan(o), o.width, o.height, o.potInputs);
     std::vector<const ParameterInfo*> rows;
+    const PluginDescription& d = chain.output().description();
     if (s.ok())
         s = sheetRows(d, o.sheetParameters, rows);
     const std::string outPath = o.outPath.empty() ? defaultSheetPath(d.name) : o.outPath;
@@ -123,6 +132,9 @@ Status runSheet(const Options& o, std::string& report)
         s = sheet.create(layout.width(), layout.height());
     if (!s.ok())
         return s;
+    auto started = std::make_unique<StartedChain>(chain);
+    if (!(s = chain.start()).ok())
+        return s;
 
     const std::string title = printable(d.name) + " (" + printable(d.uniqueId) + ")";
     sheet.drawText(title, layout.gap, 0, layout.width() - 2 * layout.gap, TextStyle::Title, TextAlign::Left);
@@ -145,8 +157,8 @@ Status runSheet(const Options& o, std::string& report)
                        TextStyle::Name, TextAlign::Left);
         for (int c = 0; c < layout.columns; ++c) {
             std::string display;
-            s = renderCell(*plugin, p, sheetValue(c, layout.columns), o.width, o.height, o.frames, progress,
-                           framesDone, pixels, display);
+            s = renderCell(chain, p, sheetValue(c, layout.columns), o.frames, progress, framesDone, pixels,
+                           display);
             if (!s.ok())
                 return s;
             sheet.drawPicture(layout.cellX(c), layout.cellY(r), o.width, o.height, pixels);
@@ -155,8 +167,11 @@ Status runSheet(const Options& o, std::string& report)
         }
     }
     progress.finish();
+    if (!(s = chain.finish()).ok())
+        return s;
+    started.reset();
     gl.reset();
-    if (!(s = plugin->deInitialise()).ok())
+    if (!(s = chain.deInitialise()).ok())
         return s;
 
     std::vector<unsigned char> rgba;
