@@ -128,7 +128,7 @@ public:
     std::unique_ptr<KXFFGLPlugin> plugin;
 };
 
-bool near(const Pixel& p, int r, int g, int tolerance)
+bool looksLike(const Pixel& p, int r, int g, int tolerance)
 {
     return std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance && p[2] == kBlue;
 }
@@ -193,35 +193,35 @@ TEST_F(KaleidoscopeTest, ShowsThePictureUprightAndEachParameterMovesTheSampledPl
     // green 0.7 of full, red at the middle. Upside down it would show 0.3; mirrored, the same.
     kaleidoscope.set(kZoom, 0.2f);
     std::vector<unsigned char> image = render(picture);
-    EXPECT_TRUE(near(above(image, 12), 128, 178, 4)) << show(above(image, 12));
-    EXPECT_TRUE(near(above(image, 0), 128, 128, 4)) << show(above(image, 0));
+    EXPECT_TRUE(looksLike(above(image, 12), 128, 178, 4)) << show(above(image, 12));
+    EXPECT_TRUE(looksLike(above(image, 0), 128, 128, 4)) << show(above(image, 0));
 
     // Zoom 2 halves the distance sampled from the centre.
     kaleidoscope.set(kZoom, (2.0f - 0.25f) / 3.75f);
     image = render(picture);
-    EXPECT_TRUE(near(above(image, 12), 128, 153, 4)) << show(above(image, 12));
+    EXPECT_TRUE(looksLike(above(image, 12), 128, 153, 4)) << show(above(image, 12));
     // Zoom 0.25 reaches 1.59 heights above the centre, past the top edge: the picture is mirrored
     // back there (0.5 + 1.59 is 0.09 from the mirror image's far edge).
     kaleidoscope.set(kZoom, 0.0f);
     image = render(picture);
-    EXPECT_TRUE(near(above(image, 25), 133, 24, 4)) << show(above(image, 25));
+    EXPECT_TRUE(looksLike(above(image, 25), 133, 24, 4)) << show(above(image, 25));
     kaleidoscope.set(kZoom, 0.2f);
 
     // Rotation 90 degrees turns the picture counter-clockwise: what lay to the right of the
     // centre (0.2 heights, 0.133 widths) comes up.
     kaleidoscope.set(kRotation, 0.25f);
     image = render(picture);
-    EXPECT_TRUE(near(above(image, 12), 162, 126, 4)) << show(above(image, 12));
+    EXPECT_TRUE(looksLike(above(image, 12), 162, 126, 4)) << show(above(image, 12));
     kaleidoscope.set(kRotation, 0.5f); // 180: what lay below
     image = render(picture);
-    EXPECT_TRUE(near(above(image, 12), 126, 77, 4)) << show(above(image, 12));
+    EXPECT_TRUE(looksLike(above(image, 12), 126, 77, 4)) << show(above(image, 12));
     kaleidoscope.set(kRotation, 0.0f);
 
     // The centre moves to (0.25, 0.75) of the picture.
     kaleidoscope.set(kCentreX, 0.25f);
     kaleidoscope.set(kCentreY, 0.75f);
     image = render(picture);
-    EXPECT_TRUE(near(above(image, 0), 64, 191, 4)) << show(above(image, 0));
+    EXPECT_TRUE(looksLike(above(image, 0), 64, 191, 4)) << show(above(image, 0));
 }
 
 TEST_F(KaleidoscopeTest, SegmentsAreMirroredAndRepeatAroundTheCentre)
@@ -298,7 +298,7 @@ TEST_F(KaleidoscopeTest, LeavesTheHostsTextureAndGLStateAsItFoundThem)
     gl.clientActiveTexture(GL_TEXTURE1);
 
     const std::vector<unsigned char> image = render(picture);
-    EXPECT_TRUE(near(above(image, 12), 130, 229, 8)) << "drawn from client arrays, not the host's buffer: "
+    EXPECT_TRUE(looksLike(above(image, 12), 130, 229, 8)) << "drawn from client arrays, not the host's buffer: "
                                                      << show(above(image, 12));
     GLint value = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &value);
@@ -368,8 +368,8 @@ TEST_F(KaleidoscopeTest, WithoutAnInputNothingIsDrawnAndWithoutShadersTheInputSh
     ASSERT_EQ(plain.frame(framebufferId(), &picture), FF_SUCCESS);
     // The picture stretched over the output, upright: near the top left the picture's top left.
     const Pixel topLeft = pixel(8, 8), bottomRight = pixel(55, 55);
-    EXPECT_TRUE(near(topLeft, 34, 221, 4)) << show(topLeft);
-    EXPECT_TRUE(near(bottomRight, 221, 34, 4)) << show(bottomRight);
+    EXPECT_TRUE(looksLike(topLeft, 34, 221, 4)) << show(topLeft);
+    EXPECT_TRUE(looksLike(bottomRight, 221, 34, 4)) << show(bottomRight);
 }
 
 } // namespace
