@@ -233,6 +233,28 @@ TEST_F(Preview, KeysStepTheSelectedParameterAsThePluginReportsIt)
         << out;
 }
 
+TEST_F(Preview, KeysReachEveryPluginOfAChain)
+{
+    const std::string invert = kPlugins + "/Invert.so";
+    std::unique_ptr<Background> preview = start({"preview", kClearGen, "--then", invert, "--size", "64x48"});
+    unsigned long window = 0;
+    ASSERT_TRUE(waitUntil([&] { return (window = findWindow(display(), "ClearGen -> Invert |")) != 0; }, kPatience))
+        << preview->err();
+    // Red of ClearGen is selected first; Up wraps round to the chain's last parameter, Invert's own
+    // boolean, which Right toggles off.
+    const Result typed =
+        run("DISPLAY=" + display() + " xdotool key --delay 5 --window " + std::to_string(window) + " Up Right", root());
+    ASSERT_EQ(typed.status, 0) << typed.err;
+    EXPECT_TRUE(waitUntil(
+        [&] { return windowTitle(display(), window).rfind("ClearGen -> Invert | Invert of Invert: off | ", 0) == 0; },
+        kPatience))
+        << windowTitle(display(), window);
+    ASSERT_TRUE(requestClose(display(), window));
+    ASSERT_EQ(preview->wait(kPatience), 0) << preview->err();
+    EXPECT_NE(preview->out().find("parameter Invert of Invert = 0 (display \"off\")"), std::string::npos)
+        << preview->out();
+}
+
 TEST(PreviewWithoutDisplay, OneLineAndExitTwo)
 {
     const fs::path scratch = fs::temp_directory_path() / ("ffglhost-nodisplay-" + std::to_string(getpid()));

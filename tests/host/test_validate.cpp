@@ -44,18 +44,28 @@ class Validate : public hostrun::HostTest {};
 TEST_F(Validate, SoundPluginsPassEveryCheck)
 {
     HOSTRUN_REQUIRE_DISPLAY();
-    for (const char* plugin : {"ClearGen.so", "ClearGenEffect.so"}) {
-        const Result r = host({"validate", kPlugins + "/" + plugin, "--size", "64x36"});
+    // Plug-ins that take no input (ClearGenEffect announces itself an effect but takes none)
+    // keep the report they always had; an effect gets the checks about its inputs besides.
+    struct Sound {
+        const char* plugin;
+        const char* header; // the start of the header line, and a part of it
+        const char* inputs;
+        std::size_t checks;
+    };
+    for (const Sound& p : {Sound{"ClearGen", "validating ClearGen (", " with 0 input texture(s) on ", 19},
+                           Sound{"ClearGenEffect", "validating ClearGen (", " with 0 input texture(s) on ", 19},
+                           Sound{"Invert", "validating Invert (", " with 1 input texture(s) (pattern:card) on ", 23}}) {
+        const Result r = host({"validate", kPlugins + "/" + p.plugin + ".so", "--size", "64x36"});
         EXPECT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_EQ(r.err, "");
         const auto checks = checkLines(r.out);
-        ASSERT_GE(checks.size(), 15u) << r.out;
+        ASSERT_EQ(checks.size(), p.checks) << r.out;
         for (const std::string& line : checks)
             EXPECT_TRUE(startsWith(line, "PASS  ")) << line;
         const auto all = hostrun::lines(r.out);
         ASSERT_EQ(all.size(), checks.size() + 2) << "a header, the checks and the summary:\n" << r.out;
-        EXPECT_TRUE(startsWith(all.front(), "validating ClearGen (")) << all.front();
-        EXPECT_NE(all.front().find(" at 64x36 "), std::string::npos) << all.front();
+        EXPECT_TRUE(startsWith(all.front(), p.header)) << all.front();
+        EXPECT_NE(all.front().find(" at 64x36" + std::string(p.inputs)), std::string::npos) << all.front();
         EXPECT_EQ(all.back(), std::to_string(checks.size()) + " checks, " + std::to_string(checks.size()) + " passed");
     }
     EXPECT_TRUE(written().empty());
@@ -105,8 +115,55 @@ INSTANTIATE_TEST_SUITE_P(
               "parameter 0 (Red): code 8 (set parameter) returned failure for 0"},
         Fault{"ClearGenFailParameterCount", "parameter table", "code 4 (get parameter count) returned failure"},
         Fault{"ClearGenDefaultOutOfRange", "parameter defaults lie within 0..1",
-              "parameter 2 (Blue) default 1.5 is outside 0..1"}),
+              "parameter 2 (Blue) default 1.5 is outside 0..1"},
+        Fault{"InvertWrites", "frames keep the host's input textures",
+              "frame 1: input 0 (texture 2) content changed in 4 of 32 rows, first at row 0 from the bottom"},
+        Fault{"InvertDeletes", "frames keep the host's input textures", "frame 1: input 0 (texture 2) was deleted"},
+        Fault{"InvertBadStatus", "every input count from the minimum to the maximum renders",
+              "code 16 (get input status) answers failure for input 2, below the maximum 3"}),
     [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.plugin); });
+
+// What the checks about inputs find in effects that break no rule: each finding is on its check,
+// warnings leave the exit status 0.
+TEST_F(Validate, EffectsInputFindingsAreNamedOnTheirChecks)
+{
+    HOSTRUN_REQUIRE_DISPLAY();
+    struct Finding {
+        const char* check;   // start of the check's name
+        const char* outcome; // "PASS  ", "WARN  "
+        const char* problem; // part of its line
+    };
+    struct Case {
+        const char* plugin;
+        std::vector<Finding> findings;
+    };
+    const std::vector<Case> cases = {
+        {"InvertSampling",
+         {{"frames keep the host's input textures", "WARN  ",
+           ": frame 1: input 0 (texture 2) has min filter GL_NEAREST (was GL_LINEAR)"}}},
+        {"IgnoreInput",
+         {{"the effect shows every input", "WARN  ",
+           ": the effect ignores its input 0: pattern:card and its negative there give the same frame"}}},
+        // It takes up to three inputs and draws the first.
+        {"InvertUpTo3",
+         {{"every input count from the minimum to the maximum", "PASS  ", ""},
+          {"the effect shows every input", "WARN  ", "ignores its input 1: pattern:bars and"},
+          {"inputs padded to powers of two", "PASS  ", ""}}},
+    };
+    for (const Case& k : cases) {
+        const Result r = host({"validate", kPlugins + "/" + k.plugin + ".so", "--size", "64x36"});
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        const auto checks = checkLines(r.out);
+        for (const Finding& f : k.findings) {
+            const std::string line = lineOf(checks, f.check);
+            EXPECT_TRUE(startsWith(line, f.outcome)) << k.plugin << ": " << line;
+            EXPECT_NE(line.find(f.problem), std::string::npos) << k.plugin << ": " << line;
+        }
+        const auto all = hostrun::lines(r.out);
+        ASSERT_FALSE(all.empty());
+        EXPECT_EQ(all.back(), "23 checks, 22 passed, 1 warned") << k.plugin << ":\n" << r.out;
+    }
+}
 
 TEST_F(Validate, ChecksNeedingTheParameterTableAreSkippedWithoutIt)
 {

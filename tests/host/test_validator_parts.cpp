@@ -1,9 +1,13 @@
 // Pieces of the validator and of the side-by-side render tested on their own: how check
-// outcomes become lines and the summary, the names of --also outputs, and the host GL state the
-// validator sets up and compares (in a real headless context).
+// outcomes become lines and the summary, the names of --also outputs, how two frames differ, and
+// (in a real headless context) the host GL state the validator sets up and compares and the
+// watch over its input textures.
 #include "commands/render/SideBySideRender.h"
 #include "commands/validate/Check.h"
+#include "commands/validate/FrameDifference.h"
 #include "commands/validate/HostGLState.h"
+#include "commands/validate/InputTextureGuard.h"
+#include "inputs/HostTexture.h"
 
 #include "HeadlessGL.h"
 
@@ -56,6 +60,24 @@ TEST(AlsoOutputPath, NameGoesBeforeTheExtensionOrAfterTheFolderAndRepeatsAreNumb
     EXPECT_EQ(alsoOutputPath("runs/seq/", "Quorus", true, {}), "runs/seq-Quorus");
     EXPECT_EQ(alsoOutputPath("a.png", "Quorus", false, {"a.png", "a-Quorus.png", "a-Quorus-2.png"}),
               "a-Quorus-3.png");
+}
+
+TEST(FrameDifference, CountsPixelsBeyondTheLevelsAndFramesThem)
+{
+    // 4x2 frames, rows top-down: two pixels moved, by 20 and by 5 levels.
+    std::vector<unsigned char> a(4 * 2 * 4, 100);
+    std::vector<unsigned char> b = a;
+    b[(1 * 4 + 2) * 4 + 1] = 120; // x 2, y 1, green
+    b[(0 * 4 + 1) * 4 + 3] = 95;  // x 1, y 0, alpha
+    const FrameDifference d = compareFrames(a, b, 4, 2, 16);
+    EXPECT_EQ(d.differing, 1u);
+    EXPECT_EQ(d.largest, 20);
+    EXPECT_EQ(d.text(16), "12.5% of pixels differ by more than 16 levels, by up to 20, within x 2..2, y 1..1 from "
+                          "the top left");
+    EXPECT_EQ(compareFrames(a, b, 4, 2, 2).differing, 2u);
+    EXPECT_EQ(compareFrames(a, a, 4, 2, 0).text(0), "0.0% of pixels differ by more than 0 levels, by up to 0");
+    // Frames of another size differ everywhere.
+    EXPECT_EQ(compareFrames(a, std::vector<unsigned char>(4), 4, 2, 16).differing, 8u);
 }
 
 class HostGLStateTest : public ::testing::Test {
@@ -165,6 +187,91 @@ TEST_F(HostGLStateTest, PendingErrorsAreNamedAndCleared)
     glPopMatrix();
     EXPECT_EQ(takeGLErrors(), std::vector<std::string>{"GL_STACK_UNDERFLOW"});
     EXPECT_EQ(glEnumName(0xABCD), "0xABCD");
+}
+
+// An 8x4 input texture of distinct bytes in power-of-two layout (8x4 is one already; the picture
+// fills it), and the guard's view of a plug-in that damages it.
+class InputGuardTest : public HostGLStateTest {
+protected:
+    void SetUp() override
+    {
+        HostGLStateTest::SetUp();
+        if (gl_ == nullptr)
+            return;
+        ASSERT_TRUE(texture_.create(8, 4, TextureLayout::PowerOfTwo).ok());
+        picture_ = Picture(8, 4);
+        for (std::size_t i = 0; i < picture_.rgba.size(); ++i)
+            picture_.rgba[i] = static_cast<unsigned char>(i * 7);
+        ASSERT_TRUE(texture_.upload(picture_).ok());
+        inputs_ = {texture_.record()};
+        who_ = "input 0 (texture " + std::to_string(texture_.id()) + ")";
+    }
+    void TearDown() override
+    {
+        texture_.release();
+        HostGLStateTest::TearDown();
+    }
+
+    GLint parameter(GLenum name)
+    {
+        glBindTexture(GL_TEXTURE_2D, texture_.id());
+        GLint v = 0;
+        glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+        return v;
+    }
+
+    HostTexture texture_;
+    Picture picture_;
+    FrameInputs inputs_;
+    std::string who_;
+    std::vector<std::string> faults_;
+    std::vector<std::string> warnings_;
+};
+
+TEST_F(InputGuardTest, ChangesAreNamedAndPutBack)
+{
+    InputTextureGuard overwritten(inputs_);
+    const unsigned char grey[8 * 4] = {};
+    glBindTexture(GL_TEXTURE_2D, texture_.id());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 2, 8, 1, GL_RGBA, GL_UNSIGNED_BYTE, grey);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    overwritten.restore(faults_, warnings_);
+    EXPECT_EQ(faults_,
+              std::vector<std::string>{who_ + " content changed in 1 of 4 rows, first at row 2 from the bottom"});
+    EXPECT_EQ(warnings_, (std::vector<std::string>{who_ + " has wrap S GL_REPEAT (was GL_CLAMP_TO_EDGE)",
+                                                   who_ + " has max level 0 (was 1000)"}));
+    EXPECT_EQ(readInputPicture(*texture_.record()).rgba, picture_.rgba);
+    EXPECT_EQ(parameter(GL_TEXTURE_WRAP_S), GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(parameter(GL_TEXTURE_MAX_LEVEL), 1000);
+
+    faults_.clear();
+    InputTextureGuard resized(inputs_);
+    glBindTexture(GL_TEXTURE_2D, texture_.id());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey);
+    resized.restore(faults_, warnings_);
+    EXPECT_EQ(faults_, std::vector<std::string>{who_ + " was resized to 2x2 (was 8x4)"});
+    EXPECT_EQ(readInputPicture(*texture_.record()).rgba, picture_.rgba);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(InputGuardTest, ADeletedTextureComesBackUnderItsName)
+{
+    InputTextureGuard guard(inputs_);
+    const GLuint name = texture_.id();
+    glDeleteTextures(1, &name);
+    guard.restore(faults_, warnings_);
+    EXPECT_EQ(faults_, std::vector<std::string>{who_ + " was deleted"});
+    EXPECT_EQ(warnings_, std::vector<std::string>{}); // a texture made afresh is repaired, not blamed twice
+    EXPECT_TRUE(glIsTexture(name));
+    EXPECT_EQ(readInputPicture(*texture_.record()).rgba, picture_.rgba);
+    EXPECT_EQ(parameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    // Nothing is left to report the next time.
+    faults_.clear();
+    InputTextureGuard again(inputs_);
+    again.restore(faults_, warnings_);
+    EXPECT_TRUE(faults_.empty());
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "commands/render/SideBySideRender.h"
 #include "commands/sheet/SheetCommand.h"
 #include "commands/validate/ValidateCommand.h"
+#include "commands/validate/ValidationInputs.h"
 #include "frame/HostContext.h"
 #include "worker/Supervisor.h"
 
@@ -78,8 +79,15 @@ int main(int argc, char** argv)
     }
 
     const std::unique_ptr<Supervisor> supervisor = makeSupervisor(options.inProcess);
-    if (options.command == Command::Validate)
-        return runValidate(options, *supervisor);
+    if (options.command == Command::Validate) {
+        InputSourceFactories inputs;
+        const Status given = inputFactories(options.inputs, inputs);
+        if (!given.ok()) {
+            std::fprintf(stderr, "%s\n", given.message().c_str());
+            return given.exitCode();
+        }
+        return runValidate(options, *supervisor, inputs);
+    }
 
     WorkerOptions wo;
     wo.timeoutSeconds = options.timeoutSeconds;

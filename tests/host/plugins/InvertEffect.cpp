@@ -8,6 +8,8 @@
 //   INVERT_NAME             the name code 0 announces (default Invert)
 //   INVERT_MIN_INPUTS       the minimum and maximum input counts (capabilities 10 and 11;
 //   INVERT_MAX_INPUTS       default 1 and 1); a frame with fewer than the minimum fails
+//   INVERT_STATUS_INPUTS    code 16 (get input status) answers 1 for inputs below this count and
+//                           failure from it on (default INVERT_MAX_INPUTS, which is right)
 //   INVERT_WRITE_INPUT      after drawing, writes a grey stripe into the host's input texture
 //   INVERT_DELETE_INPUT     after drawing, deletes the host's input texture
 //   INVERT_CHANGE_SAMPLING  switches the host's input texture to nearest filtering and leaves it so
@@ -37,6 +39,9 @@
 #endif
 #ifndef INVERT_MAX_INPUTS
 #define INVERT_MAX_INPUTS 1
+#endif
+#ifndef INVERT_STATUS_INPUTS
+#define INVERT_STATUS_INPUTS INVERT_MAX_INPUTS
 #endif
 #define INVERT_TEXT(x) #x
 #define INVERT_STRING(x) INVERT_TEXT(x)
@@ -219,7 +224,7 @@ extern "C" FFWord plugMain(uint32_t functionCode, FFWord inputValue, FFWord inst
     case FF_GETPARAMETERTYPE: return inputValue < kParamCount ? static_cast<FFWord>(FF_TYPE_BOOLEAN) : FF_FAIL;
     case FF_GETPLUGINCAPS: return capability(inputValue);
     case FF_GETEXTENDEDINFO: return reinterpret_cast<FFWord>(&kExtendedInfo);
-    case FF_GETINPUTSTATUS: return inputValue < INVERT_MAX_INPUTS ? 1 : FF_FAIL;
+    case FF_GETINPUTSTATUS: return inputValue < INVERT_STATUS_INPUTS ? 1 : FF_FAIL;
     case FF_INSTANTIATEGL: {
         Instance* in = new Instance();
         std::memcpy(in->values, kParamDefaults, sizeof in->values);

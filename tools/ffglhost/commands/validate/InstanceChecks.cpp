@@ -1,7 +1,9 @@
 // The validator's checks with GL (see InstanceChecks.h).
 #include "commands/validate/InstanceChecks.h"
 
+#include "commands/validate/EffectChecks.h"
 #include "commands/validate/HostGLState.h"
+#include "commands/validate/WatchedCall.h"
 #include "plugin/PluginDescription.h"
 #include "plugin/PluginInstance.h"
 
@@ -24,9 +26,6 @@ constexpr int kStateFrames = 6;
 constexpr int kSideBySideRounds = 3;
 // Read-backs may pass through a plug-in's own range and back.
 constexpr float kReadBackTolerance = 1e-4f;
-// Side length of the host texture bound while plug-ins run, and the grey of every host texture.
-constexpr int kHostTextureSize = 4;
-constexpr unsigned char kInputGrey = 128;
 // The host matrix mode of frame i is kHostModes[i % 3].
 const GLenum kHostModes[] = {GL_MODELVIEW, GL_TEXTURE, GL_PROJECTION};
 const float kFloodValues[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
@@ -44,116 +43,6 @@ bool inUnitRange(float v) { return v >= 0.f && v <= 1.f; }
 
 // Types whose value reads back as it was set (booleans and events may be quantised).
 bool readsBackExactly(uint32_t type) { return takesUnitValue(type) && type != FF_TYPE_BOOLEAN && type != FF_TYPE_EVENT; }
-
-// The host's GL resources: one framebuffer per instance that renders at once, the input
-// textures handed to frames, and the texture bound while plug-ins run.
-class Rig {
-public:
-    Rig() = default;
-    ~Rig()
-    {
-        if (!textures_.empty())
-            glDeleteTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
-    }
-    Rig(const Rig&) = delete;
-    Rig& operator=(const Rig&) = delete;
-
-    Status create(const FrameSetup& setup, int framebuffers)
-    {
-        setup_ = setup;
-        framebuffers_.resize(static_cast<std::size_t>(framebuffers));
-        for (kxhost::Framebuffer& fb : framebuffers_) {
-            std::string error;
-            if (!fb.create(setup.width, setup.height, error))
-                return Status::failed("cannot create the " + std::to_string(setup.width) + "x" +
-                                      std::to_string(setup.height) + " host framebuffer: " + error);
-            fb.bind();
-            glClearColor(0.f, 0.f, 0.f, 0.f);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        }
-        textures_.assign(setup.inputs + 1, 0);
-        glGenTextures(static_cast<GLsizei>(textures_.size()), textures_.data());
-        for (std::size_t i = 0; i < textures_.size(); ++i) {
-            const bool input = i < setup.inputs;
-            const int w = input ? setup.width : kHostTextureSize;
-            const int h = input ? setup.height : kHostTextureSize;
-            const std::vector<unsigned char> grey(static_cast<std::size_t>(w) * h * 4, kInputGrey);
-            glBindTexture(GL_TEXTURE_2D, textures_[i]);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey.data());
-            if (input)
-                records_.push_back(FFGLTextureStructTag{static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-                                                        static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-                                                        textures_[i]});
-        }
-        glBindTexture(GL_TEXTURE_2D, 0);
-        for (FFGLTextureStructTag& r : records_)
-            pointers_.push_back(&r);
-        if (glGetError() != GL_NO_ERROR)
-            return Status::failed("cannot create the host's input textures");
-        return Status();
-    }
-
-    HostScene scene(std::size_t framebuffer) const
-    {
-        return HostScene{framebuffers_[framebuffer].id(), setup_.width, setup_.height, textures_.back()};
-    }
-
-    // Code 17 of `instance` into framebuffer `framebuffer`, which the caller has bound.
-    Status frame(PluginInstance& instance, std::size_t framebuffer)
-    {
-        return instance.processFrame(framebuffers_[framebuffer].id(), pointers_.empty() ? nullptr : pointers_.data(),
-                                     static_cast<uint32_t>(pointers_.size()));
-    }
-
-    int width() const { return setup_.width; }
-    int height() const { return setup_.height; }
-
-private:
-    FrameSetup setup_;
-    std::vector<kxhost::Framebuffer> framebuffers_;
-    std::vector<GLuint> textures_; // the input textures, then the bound host texture
-    std::vector<FFGLTextureStructTag> records_;
-    std::vector<FFGLTextureStructTag*> pointers_;
-};
-
-// What one watched call left behind.
-struct Watch {
-    std::vector<std::string> errors;
-    std::vector<std::string> transform;
-    std::vector<std::string> attributes;
-};
-
-// Runs `call` in the host state of `scene` with `mode` current and compares afterwards.
-template <class Call>
-Watch watched(const HostScene& scene, GLenum mode, Call call)
-{
-    enterHostState(scene, mode);
-    const GLStateSnapshot before = captureGLState();
-    call();
-    Watch w;
-    w.errors = takeGLErrors();
-    const GLStateSnapshot after = captureGLState();
-    w.transform = transformDifferences(before, after);
-    w.attributes = attributeDifferences(before, after);
-    return w;
-}
-
-// Everything a watched call left, each failure starting with `what`: pending GL errors as
-// failures of `errors`, changed transform state of `transform`, changed attributes of `attributes`.
-void failAll(const Watch& w, const std::string& what, Check& errors, Check& transform, Check& attributes)
-{
-    for (const std::string& e : w.errors)
-        errors.fail(what + " leaves GL error " + e + " pending");
-    for (const std::string& d : w.transform)
-        transform.fail(what + " leaves " + d);
-    for (const std::string& d : w.attributes)
-        attributes.fail(what + " leaves " + d);
-}
-
-// The same, all as failures of `c`.
-void failAll(const Watch& w, const std::string& what, Check& c) { failAll(w, what, c, c, c); }
 
 // A float parameter write through code 8, as raw as a host makes it.
 bool setRaw(const Plugin& plugin, const PluginInstance& instance, uint32_t index, FFWord value)
@@ -201,7 +90,7 @@ bool readDisplay(const Plugin& plugin, const PluginInstance& instance, const Par
 }
 
 // Returns whether any instance could be created.
-bool checkCycles(const Plugin& plugin, Rig& rig, Check& c)
+bool checkCycles(const Plugin& plugin, ValidationRig& rig, Check& c)
 {
     for (int k = 1; k <= kInstanceCycles; ++k) {
         PluginInstance instance(plugin);
@@ -321,29 +210,27 @@ void checkValues(const Plugin& plugin, const PluginInstance& instance, const Val
     }
 }
 
-void checkFrames(Rig& rig, PluginInstance& instance, Check& frames, Check& transform, Check& attributes)
+void checkFrames(ValidationRig& rig, PluginInstance& instance, Check& frames, Check& transform, Check& attributes,
+                 Check& inputs)
 {
     for (int f = 1; f <= kStateFrames; ++f) {
         const std::string what = "frame " + std::to_string(f);
-        Status s;
-        const Watch w = watched(rig.scene(0), kHostModes[(f - 1) % 3], [&] { s = rig.frame(instance, 0); });
+        FrameInputs textures;
+        Status s = rig.nextInputs(rig.inputs(), textures);
+        if (!s.ok()) {
+            frames.fail(what + ": the host's input source failed: " + s.message());
+            continue;
+        }
+        const Watch w = watched(rig.scene(0), kHostModes[(f - 1) % 3], textures,
+                                [&] { s = processFrame(instance, rig.framebufferId(0), textures); });
         if (!s.ok())
             frames.fail(what + ": code 17 (process OpenGL) returned failure");
-        failAll(w, what, frames, transform, attributes);
+        failAll(w, what, frames, transform, attributes, inputs);
     }
 }
 
-// One frame inside a check that is about something else: all that goes wrong fails `c`.
-void watchedFrame(Rig& rig, std::size_t framebuffer, PluginInstance& instance, const std::string& what, Check& c)
-{
-    Status s;
-    const Watch w = watched(rig.scene(framebuffer), GL_MODELVIEW, [&] { s = rig.frame(instance, framebuffer); });
-    if (!s.ok())
-        c.fail(what + ": code 17 (process OpenGL) returned failure");
-    failAll(w, what, c);
-}
-
-void checkFlood(const Plugin& plugin, Rig& rig, PluginInstance& instance, const ValidatedMetadata& m, Check& c)
+void checkFlood(const Plugin& plugin, ValidationRig& rig, PluginInstance& instance, const ValidatedMetadata& m,
+                Check& c)
 {
     // Out-of-range read-backs and long display texts are worth knowing but no fault: hosts are to
     // send 0..1, and a plug-in may keep what it was sent. One example each, and how many.
@@ -369,7 +256,7 @@ void checkFlood(const Plugin& plugin, Rig& rig, PluginInstance& instance, const 
                 length >= static_cast<std::size_t>(FF_DISPLAY_VALUE_SIZE) && longTexts[i].empty())
                 longTexts[i] = e.label + " shows " + std::to_string(length) + " characters " + after;
         }
-        watchedFrame(rig, 0, instance, "the frame " + after, c);
+        watchedFrame(rig, 0, instance, rig.inputs(), "the frame " + after, c);
     }
     const auto summarise = [&c, &m](const std::vector<std::string>& found, const std::string& what) {
         std::size_t n = 0;
@@ -401,7 +288,7 @@ void checkFlood(const Plugin& plugin, Rig& rig, PluginInstance& instance, const 
             c.fail(e.label + " does not read back its default " + floatText(e.defaultValue) +
                    " when set again after the flood");
     }
-    watchedFrame(rig, 0, instance, "the frame after the defaults came back", c);
+    watchedFrame(rig, 0, instance, rig.inputs(), "the frame after the defaults came back", c);
 }
 
 // The value instance `k` of the side-by-side check gets for an entry it can hold apart.
@@ -420,7 +307,7 @@ bool ownValue(const ParameterEntry& e, int k, float& v)
     return false;
 }
 
-void checkSideBySide(const Plugin& plugin, Rig& rig, const ValidatedMetadata& m, Check& c)
+void checkSideBySide(const Plugin& plugin, ValidationRig& rig, const ValidatedMetadata& m, Check& c)
 {
     std::vector<std::unique_ptr<PluginInstance>> instances;
     for (int k = 0; k < kSideBySideInstances; ++k) {
@@ -444,7 +331,7 @@ void checkSideBySide(const Plugin& plugin, Rig& rig, const ValidatedMetadata& m,
     }
     for (int round = 1; round <= kSideBySideRounds; ++round)
         for (int k = 0; k < kSideBySideInstances; ++k)
-            watchedFrame(rig, static_cast<std::size_t>(k), *instances[static_cast<std::size_t>(k)],
+            watchedFrame(rig, static_cast<std::size_t>(k), *instances[static_cast<std::size_t>(k)], rig.inputs(),
                          "instance " + std::to_string(k + 1) + ", frame " + std::to_string(round), c);
     for (int k = 0; k < kSideBySideInstances; ++k) {
         for (const ParameterEntry& e : m.parameters) {
@@ -472,7 +359,7 @@ void checkSideBySide(const Plugin& plugin, Rig& rig, const ValidatedMetadata& m,
 
 // The host's GL resources and the instance the checks share, kept from step to step.
 struct InstanceChecks::Parts {
-    Rig rig;
+    ValidationRig rig;
     std::unique_ptr<PluginInstance> shared;
 };
 
@@ -485,6 +372,8 @@ InstanceChecks::InstanceChecks(const Plugin& plugin, const ValidatedMetadata& me
 InstanceChecks::~InstanceChecks() = default;
 
 Status InstanceChecks::createRig() { return parts_->rig.create(setup_, kSideBySideInstances); }
+
+const ValidationRig& InstanceChecks::rig() const { return parts_->rig; }
 
 bool InstanceChecks::skipped(Check& c, bool needsTable) const
 {
@@ -546,14 +435,15 @@ void InstanceChecks::values(Check& values, Check& display)
     checkValues(plugin_, *parts_->shared, meta_, values, display);
 }
 
-void InstanceChecks::frames(Check& frames, Check& transform, Check& attributes)
+void InstanceChecks::frames(Check& frames, Check& transform, Check& attributes, Check& inputs)
 {
     if (skipped(frames, false)) {
         (void)skipped(transform, false);
         (void)skipped(attributes, false);
+        (void)skipped(inputs, false);
         return;
     }
-    checkFrames(parts_->rig, *parts_->shared, frames, transform, attributes);
+    checkFrames(parts_->rig, *parts_->shared, frames, transform, attributes, inputs);
 }
 
 void InstanceChecks::flood(Check& c)
@@ -566,6 +456,24 @@ void InstanceChecks::sideBySide(Check& c)
 {
     if (!skipped(c, false))
         checkSideBySide(plugin_, parts_->rig, meta_, c);
+}
+
+void InstanceChecks::inputCounts(Check& c)
+{
+    if (!skipped(c, false))
+        checkInputCounts(plugin_, parts_->rig, meta_, c);
+}
+
+void InstanceChecks::paddedInputs(Check& c)
+{
+    if (!skipped(c, false))
+        checkPaddedInputs(plugin_, parts_->rig, c);
+}
+
+void InstanceChecks::usesInputs(Check& c)
+{
+    if (!skipped(c, false))
+        checkUsesInputs(plugin_, parts_->rig, c);
 }
 
 void InstanceChecks::destroyShared(Check& c)

@@ -1,8 +1,10 @@
 // The validator's checks that need a GL context: instances created and destroyed many times,
 // parameter indices past the table, values set and read back through a live instance, display
-// texts, frames and the GL state they leave behind, a flood of extreme parameter values, and
-// several instances rendering alternately. Every watched call (codes 17, 18, 19) runs in the
-// known host state of HostGLState.h and is compared against it afterwards.
+// texts, frames and the GL state and input textures they leave behind, a flood of extreme
+// parameter values, several instances rendering alternately, and for effects the input counts,
+// padded inputs and whether every input shows (EffectChecks.h). Every watched call (codes 17,
+// 18, 19) runs in the known host state of HostGLState.h and is compared against it afterwards
+// (WatchedCall.h).
 //
 // Main thread, with the host's GL context current for every function here.
 #pragma once
@@ -10,6 +12,7 @@
 #include "Status.h"
 #include "commands/validate/Check.h"
 #include "commands/validate/MetadataChecks.h"
+#include "commands/validate/ValidationRig.h"
 #include "plugin/PluginLoader.h"
 
 #include <cstdint>
@@ -20,12 +23,6 @@ namespace ffglhost {
 
 constexpr int kInstanceCycles = 100;
 constexpr int kSideBySideInstances = 4;
-
-struct FrameSetup {
-    int width = 0;
-    int height = 0;
-    uint32_t inputs = 0; // input textures handed to every frame
-};
 
 // The checks, run step by step in the order the validator reports them. They share the host's
 // GL resources and one instance of the plug-in, made at the end of cycles() (or, in a fresh
@@ -41,8 +38,10 @@ public:
     InstanceChecks(const InstanceChecks&) = delete;
     InstanceChecks& operator=(const InstanceChecks&) = delete;
 
-    // The host's framebuffers and textures; a failure (exit status 1) when they cannot be made.
+    // The host's framebuffers, textures and input sources (ValidationRig.h for the statuses).
     Status createRig();
+    // The rig createRig() made; owned by this object.
+    const ValidationRig& rig() const;
 
     void cycles(Check& c);
     // The shared instance, made quietly (a failure only makes the later checks skip).
@@ -50,9 +49,13 @@ public:
     void pastTable(Check& c);
     void newDefaults(Check& c);
     void values(Check& values, Check& display);
-    void frames(Check& frames, Check& transform, Check& attributes);
+    void frames(Check& frames, Check& transform, Check& attributes, Check& inputs);
     void flood(Check& c);
     void sideBySide(Check& c);
+    // For effects (EffectChecks.h), each with instances of its own.
+    void inputCounts(Check& c);
+    void paddedInputs(Check& c);
+    void usesInputs(Check& c);
     // Code 19 of the shared instance, watched.
     void destroyShared(Check& c);
 

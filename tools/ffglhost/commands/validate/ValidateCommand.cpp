@@ -45,7 +45,7 @@ public:
         const int first = static_cast<int>(kSteps[step].first);
         bool failed = false;
         for (int c = first; c < first + kSteps[step].checks; ++c) {
-            if (progress_.reported(c))
+            if (progress_.reported(c) || !progress_.applies(c))
                 continue;
             Check check(checkName(c));
             if (!failed)
@@ -61,7 +61,7 @@ public:
     void skipFrom(int step, const std::string& reason)
     {
         for (int c = step < kStepCount ? static_cast<int>(kSteps[step].first) : kCheckCount; c < kCheckCount; ++c) {
-            if (progress_.reported(c))
+            if (progress_.reported(c) || !progress_.applies(c))
                 continue;
             Check check(checkName(c));
             check.skip(reason);
@@ -81,7 +81,7 @@ private:
 
 } // namespace
 
-int runValidate(const Options& o, Supervisor& supervisor)
+int runValidate(const Options& o, Supervisor& supervisor, const InputSourceFactories& inputs)
 {
     ValidationProgress& progress = supervisor.shared().validation;
     progress.reset();
@@ -95,7 +95,10 @@ int runValidate(const Options& o, Supervisor& supervisor)
     while (first < kStepCount) {
         progress.startWorker();
         const WorkerEnd end = supervisor.run(
-            [&o, first, &progress](int reportFd) { return runValidationWorker(o, first, reportFd, progress); }, wo);
+            [&o, &inputs, first, &progress](int reportFd) {
+                return runValidationWorker(o, inputs, first, reportFd, progress);
+            },
+            wo);
         if (end.kind == WorkerEnd::Kind::Interrupted)
             endWithSignal(end.signal);
         if (progress.finished()) {

@@ -47,10 +47,17 @@ std::string checkName(CheckId check)
     case CheckId::Frames: return "frames (code 17) succeed and leave no GL error pending";
     case CheckId::Transform: return "frames keep the host's matrices, matrix mode and stack depths";
     case CheckId::Attributes: return "frames keep the host's GL attributes, texture and framebuffer bindings";
+    case CheckId::InputsKept:
+        return "frames keep the host's input textures: not deleted, same size, format, content and sampling";
     case CheckId::Flood: return "a flood of extreme values (NaN, +-inf, +-3e38, -0.5) leaves the plug-in working";
     case CheckId::SideBySide:
         return std::to_string(kSideBySideInstances) +
                " instances rendering alternately keep their own values and the host's state";
+    case CheckId::InputCounts:
+        return "every input count from the minimum to the maximum renders, and code 16 (get input status) agrees";
+    case CheckId::PaddedInputs:
+        return "inputs padded to powers of two (hardware size in the record) render like exact ones";
+    case CheckId::UsesInputs: return "the effect shows every input: another picture in one slot gives another frame";
     case CheckId::Destroy: return "the instance the checks shared is destroyed cleanly at the end (code 19)";
     case CheckId::Deinitialise: return "de-initialise (code 2) succeeds at the end and the library unloads";
     }
@@ -65,6 +72,26 @@ int stepOf(int check)
             return s;
     }
     return -1;
+}
+
+bool forEffectsOnly(int check)
+{
+    switch (static_cast<CheckId>(check)) {
+    case CheckId::InputsKept:
+    case CheckId::InputCounts:
+    case CheckId::PaddedInputs:
+    case CheckId::UsesInputs: return true;
+    default: return false;
+    }
+}
+
+bool stepApplies(int step, bool effect)
+{
+    const int first = static_cast<int>(kSteps[step].first);
+    for (int c = first; c < first + kSteps[step].checks; ++c)
+        if (effect || !forEffectsOnly(c))
+            return true;
+    return false;
 }
 
 } // namespace ffglhost

@@ -4,6 +4,10 @@
 // takes the process down in one step, the supervisor reports that step's checks and carries on
 // with the next step in a fresh process (ValidateCommand.h).
 //
+// Some checks are about input textures and apply to effects alone: plug-ins whose maximum input
+// count (capability 11) is above 0. For any other plug-in they are neither run nor reported nor
+// counted, and a step made of them alone is passed over.
+//
 // Constant tables; any thread.
 #pragma once
 
@@ -28,8 +32,12 @@ enum class CheckId : int {
     Frames,
     Transform,
     Attributes,
+    InputsKept,
     Flood,
     SideBySide,
+    InputCounts,
+    PaddedInputs,
+    UsesInputs,
     Destroy,
     Deinitialise,
 };
@@ -43,11 +51,12 @@ struct StepPlan {
 
 // In order; every check belongs to exactly one step.
 constexpr StepPlan kSteps[] = {
-    {CheckId::Info, 1, false},        {CheckId::Extended, 1, false},  {CheckId::Initialise, 1, false},
-    {CheckId::Capabilities, 1, false}, {CheckId::Table, 2, false},    {CheckId::Consistent, 1, false},
-    {CheckId::Cycles, 1, false},      {CheckId::PastTable, 1, true},  {CheckId::NewDefaults, 1, true},
-    {CheckId::Values, 2, true},       {CheckId::Frames, 3, true},     {CheckId::Flood, 1, true},
-    {CheckId::SideBySide, 1, false},  {CheckId::Destroy, 1, true},    {CheckId::Deinitialise, 1, false},
+    {CheckId::Info, 1, false},         {CheckId::Extended, 1, false},    {CheckId::Initialise, 1, false},
+    {CheckId::Capabilities, 1, false}, {CheckId::Table, 2, false},       {CheckId::Consistent, 1, false},
+    {CheckId::Cycles, 1, false},       {CheckId::PastTable, 1, true},    {CheckId::NewDefaults, 1, true},
+    {CheckId::Values, 2, true},        {CheckId::Frames, 4, true},       {CheckId::Flood, 1, true},
+    {CheckId::SideBySide, 1, false},   {CheckId::InputCounts, 1, false}, {CheckId::PaddedInputs, 1, false},
+    {CheckId::UsesInputs, 1, false},   {CheckId::Destroy, 1, true},      {CheckId::Deinitialise, 1, false},
 };
 constexpr int kStepCount = static_cast<int>(sizeof kSteps / sizeof kSteps[0]);
 // The step whose last part creates the instance the later instance checks share.
@@ -58,5 +67,9 @@ std::string checkName(CheckId check);
 inline std::string checkName(int check) { return checkName(static_cast<CheckId>(check)); }
 // The step a check belongs to.
 int stepOf(int check);
+// Whether a check is about input textures, for effects alone (see above).
+bool forEffectsOnly(int check);
+// Whether step `step` has a check that applies, given whether the plug-in is an effect.
+bool stepApplies(int step, bool effect);
 
 } // namespace ffglhost

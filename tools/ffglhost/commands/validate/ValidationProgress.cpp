@@ -12,6 +12,7 @@ void ValidationProgress::reset()
     for (auto& c : crashed_)
         c.store(0);
     headerPrinted_.store(false);
+    effect_.store(false);
     storeText(renderer_, kRendererTextCapacity, "");
     startWorker();
 }

@@ -1,8 +1,9 @@
 // How far a validation has got, shared between the validating worker and its supervisor
 // (worker/WorkerShared.h): which step the worker is in, the outcome of every check reported so far,
-// which steps took a worker down, and the facts the report's header needs. The worker prints
-// each check's line itself and notes its outcome here; the supervisor prints the lines of the
-// checks a crash or hang cut short and the summary from these outcomes.
+// which steps took a worker down, whether the checks for effects apply, and the facts the
+// report's header needs. The worker prints each check's line itself and notes its outcome here;
+// the supervisor prints the lines of the checks a crash or hang cut short and the summary from
+// these outcomes.
 //
 // Plain lock-free atomics; the worker's main thread writes while it runs, the supervisor between
 // workers (and reads once a worker is gone).
@@ -48,6 +49,13 @@ public:
     void markCrashed(int step) { crashed_[step].store(1, std::memory_order_release); }
     bool crashed(int step) const { return crashed_[step].load(std::memory_order_acquire) != 0; }
 
+    // Whether the checks for effects apply (ValidationPlan.h): known once a worker got ready,
+    // false until then.
+    void setEffect(bool effect) { effect_.store(effect, std::memory_order_release); }
+    bool effect() const { return effect_.load(std::memory_order_acquire); }
+    // Whether check `check` is reported for this plug-in.
+    bool applies(int check) const { return effect() || !forEffectsOnly(check); }
+
     void setHeaderPrinted() { headerPrinted_.store(true, std::memory_order_release); }
     bool headerPrinted() const { return headerPrinted_.load(std::memory_order_acquire); }
     void setFinished() { finished_.store(true, std::memory_order_release); }
@@ -65,6 +73,7 @@ private:
     std::atomic<uint8_t> outcomes_[kCheckCount]; // 0: not reported; else 1 + Outcome
     std::atomic<uint8_t> crashed_[kStepCount];
     std::atomic<bool> headerPrinted_;
+    std::atomic<bool> effect_;
     std::atomic<bool> finished_;
     std::atomic<char> renderer_[kRendererTextCapacity];
     std::atomic<char> failure_[kFailureTextCapacity];

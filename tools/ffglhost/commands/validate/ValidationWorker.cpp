@@ -9,6 +9,7 @@
 #include "plugin/PluginLoader.h"
 #include "worker/Supervisor.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -40,8 +41,8 @@ Status checkRunnable(const Plugin& plugin, const std::string& path, ValidatedMet
     return Status();
 }
 
-// Input frames handed to every frame: the plug-in's minimum, and one for an effect that takes
-// any, never more than the host supplies.
+// Input frames handed to the frames of the checks for every plug-in: the plug-in's minimum, and
+// one for an effect that takes any, never more than the host supplies.
 uint32_t inputsFor(const ValidatedMetadata& m)
 {
     uint32_t n = m.minInputs;
@@ -50,9 +51,36 @@ uint32_t inputsFor(const ValidatedMetadata& m)
     return n < kMaxValidatedInputs ? n : kMaxValidatedInputs;
 }
 
+// Input slots with a source: those frames get, and every slot up to the maximum for the checks
+// for effects, never more than the host supplies.
+std::size_t slotsFor(const ValidatedMetadata& m)
+{
+    return std::max(inputsFor(m), std::min(m.maxInputs, kMaxValidatedInputs));
+}
+
+bool isEffect(const ValidatedMetadata& m) { return m.maxInputs > 0; }
+
+// " with 0 input texture(s)" for a plug-in that takes none; " with 1 input texture(s)
+// (pattern:card)" or " with 1 to 3 input textures (pattern:card, pattern:bars, pattern:grey)" for
+// an effect: what its frames get, then every slot's source.
+std::string inputsHeader(const ValidatedMetadata& m, const ValidationRig& rig)
+{
+    const uint32_t frames = inputsFor(m);
+    const std::size_t slots = rig.slots();
+    if (!isEffect(m) || slots == 0)
+        return " with " + std::to_string(frames) + " input texture(s)";
+    std::string labels;
+    for (std::size_t slot = 0; slot < slots; ++slot)
+        labels += (labels.empty() ? "" : ", ") + printable(rig.sourceLabel(slot));
+    if (slots == frames)
+        return " with " + std::to_string(frames) + " input texture(s) (" + labels + ")";
+    return " with " + std::to_string(frames) + " to " + std::to_string(slots) + " input textures (" + labels + ")";
+}
+
 // Everything the steps share in one worker.
 struct Worker {
     const Options& options;
+    const InputSourceFactories& inputs;
     ValidationProgress& progress;
     int reportFd;
     std::unique_ptr<Plugin> plugin;
@@ -77,8 +105,17 @@ struct Worker {
         s = checkRunnable(*plugin, options.pluginPath, meta);
         if (!s.ok())
             return s;
-        instances = std::make_unique<InstanceChecks>(*plugin, meta,
-                                                     FrameSetup{options.width, options.height, inputsFor(meta)});
+        if (!inputs.empty() && meta.maxInputs == 0)
+            return Status::badInput("--input: " + printable(meta.name) + " takes no input (it announces no input "
+                                    "slot, capability 11)");
+        if (inputs.size() > meta.maxInputs)
+            return Status::badInput("--input: " + printable(meta.name) + " takes at most " +
+                                    std::to_string(meta.maxInputs) + (meta.maxInputs == 1 ? " input" : " inputs") +
+                                    ", and " + std::to_string(inputs.size()) + " are given");
+        progress.setEffect(isEffect(meta));
+        instances = std::make_unique<InstanceChecks>(
+            *plugin, meta,
+            FrameSetup{options.width, options.height, inputsFor(meta), slotSources(inputs, slotsFor(meta))});
         return instances->createRig();
     }
 
@@ -86,9 +123,8 @@ struct Worker {
     {
         (void)writeText(reportFd, "validating " + (meta.name.empty() ? std::string("(unnamed)") : meta.name) + " (" +
                                       options.pluginPath + ") at " + std::to_string(options.width) + "x" +
-                                      std::to_string(options.height) + " with " +
-                                      std::to_string(inputsFor(meta)) + " input texture(s) on " +
-                                      progress.renderer() + "\n");
+                                      std::to_string(options.height) + inputsHeader(meta, instances->rig()) +
+                                      " on " + progress.renderer() + "\n");
         progress.setHeaderPrinted();
     }
 
@@ -119,9 +155,12 @@ struct Worker {
         case CheckId::PastTable: instances->pastTable(c[0]); break;
         case CheckId::NewDefaults: instances->newDefaults(c[0]); break;
         case CheckId::Values: instances->values(c[0], c[1]); break;
-        case CheckId::Frames: instances->frames(c[0], c[1], c[2]); break;
+        case CheckId::Frames: instances->frames(c[0], c[1], c[2], c[3]); break;
         case CheckId::Flood: instances->flood(c[0]); break;
         case CheckId::SideBySide: instances->sideBySide(c[0]); break;
+        case CheckId::InputCounts: instances->inputCounts(c[0]); break;
+        case CheckId::PaddedInputs: instances->paddedInputs(c[0]); break;
+        case CheckId::UsesInputs: instances->usesInputs(c[0]); break;
         case CheckId::Destroy: instances->destroyShared(c[0]); break;
         case CheckId::Deinitialise:
             if (!plugin->deInitialise().ok())
@@ -137,9 +176,10 @@ struct Worker {
 
 } // namespace
 
-int runValidationWorker(const Options& o, int first, int reportFd, ValidationProgress& progress)
+int runValidationWorker(const Options& o, const InputSourceFactories& inputs, int first, int reportFd,
+                        ValidationProgress& progress)
 {
-    Worker w{o, progress, reportFd, nullptr, nullptr, ValidatedMetadata(), nullptr};
+    Worker w{o, inputs, progress, reportFd, nullptr, nullptr, ValidatedMetadata(), nullptr};
     progress.setStage(ValidationProgress::kStarting);
     const Status s = w.start();
     if (!s.ok()) {
@@ -162,6 +202,8 @@ int runValidationWorker(const Options& o, int first, int reportFd, ValidationPro
         w.instances->prepareShared();
 
     for (int step = first; step < kStepCount; ++step) {
+        if (!stepApplies(step, progress.effect()))
+            continue;
         progress.setStage(step);
         std::vector<Check> checks;
         const int firstCheck = static_cast<int>(kSteps[step].first);
@@ -169,6 +211,8 @@ int runValidationWorker(const Options& o, int first, int reportFd, ValidationPro
             checks.emplace_back(checkName(firstCheck + c));
         w.run(step, checks);
         for (int c = 0; c < kSteps[step].checks; ++c) {
+            if (!progress.applies(firstCheck + c))
+                continue;
             (void)writeText(reportFd, checks[static_cast<std::size_t>(c)].line() + "\n");
             progress.report(firstCheck + c, checks[static_cast<std::size_t>(c)].outcome());
         }

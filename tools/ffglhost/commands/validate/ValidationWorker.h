@@ -12,13 +12,16 @@
 #pragma once
 
 #include "Options.h"
+#include "commands/validate/ValidationInputs.h"
 #include "commands/validate/ValidationProgress.h"
 
 namespace ffglhost {
 
-// Runs steps `first` .. last. Returns the exit status: 0 when every step ran (the progress is
-// then finished), else the status of the failure that kept it from getting ready (its message
-// is printed to standard error and noted in the progress).
-int runValidationWorker(const Options& options, int first, int reportFd, ValidationProgress& progress);
+// Runs steps `first` .. last, an effect's input slots fed from `inputs` and the default patterns
+// (ValidationInputs.h). Returns the exit status: 0 when every step ran (the progress is then
+// finished), else the status of the failure that kept it from getting ready (its message is
+// printed to standard error and noted in the progress).
+int runValidationWorker(const Options& options, const InputSourceFactories& inputs, int first, int reportFd,
+                        ValidationProgress& progress);
 
 } // namespace ffglhost
