@@ -4,12 +4,13 @@
 #   packages  scripts/package.sh, then both packages installed with apt on this machine; the
 #             installed ffglhost renders the installed Quorus, kx-new-effect makes a standalone
 #             effect that builds against the installed kit, passes its tests and ffglhost
-#             validate, and packs itself with cpack. Whatever the install brought in is purged
-#             again at the end, also after a failure. Needs root or sudo; refuses to run where
-#             quorus or libkx-dev are installed already (it would remove them).
-#   scaffold  scripts/new-effect.sh in a scratch copy of the tree (never in this one): the new
-#             effect builds with the host, and passes ffglhost validate, the stress run, its own
-#             tests and its reference case.
+#             validate, and packs itself with cpack, and a standalone filter (--filter) that
+#             builds and passes its tests. Whatever the install brought in is purged again at the
+#             end, also after a failure. Needs root or sudo; refuses to run where quorus or
+#             libkx-dev are installed already (it would remove them).
+#   scaffold  scripts/new-effect.sh in a scratch copy of the tree (never in this one): a new
+#             generator and a new filter build with the host, and each passes ffglhost validate,
+#             the stress run, its own tests and its reference case.
 #
 #   scripts/check-devkit.sh [packages] [scaffold]     both when none is named
 set -euo pipefail
@@ -59,6 +60,12 @@ check_packages() {
   (cd "$scratch/Spinner/build" && cpack >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log" >&2; exit 1; }
   dpkg-deb -c "$scratch"/Spinner/build/ffgl-spinner_*.deb | grep -q './usr/lib/ffgl/Spinner.so$'
   echo "    packed $(basename "$scratch"/Spinner/build/ffgl-spinner_*.deb)"
+
+  echo "==> A standalone filter against the installed kit"
+  /usr/bin/kx-new-effect --filter --standalone "$scratch/Tinter" Tinter
+  cmake -S "$scratch/Tinter" -B "$scratch/Tinter/build" -G Ninja >/dev/null
+  cmake --build "$scratch/Tinter/build" -j "$(nproc)" >/dev/null
+  ctest --test-dir "$scratch/Tinter/build" --output-on-failure | tail -n 3
 }
 
 purge_new_packages() {
@@ -81,11 +88,18 @@ check_scaffold() {
   fi
   cmake -S "$tree" -B "$tree/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   bash "$tree/scripts/new-effect.sh" Spinner
-  cmake --build "$tree/build" -j "$(nproc)" --target test_spinner test_reference_frames ffgl_stress >/dev/null
-  # Every test of the new effect; the reference list check wants every plug-in built, which
+  # A filter's reference case has the host's test card as its input.
+  bash "$tree/scripts/new-effect.sh" --filter Tinter
+  grep -qE '^tinter-card +Tinter +.* in:pattern:card ' "$tree/tests/reference/cases.txt"
+  cmake --build "$tree/build" -j "$(nproc)" --target test_spinner test_tinter test_reference_frames ffgl_stress >/dev/null
+  # Every test of the new effects; the reference list check wants every plug-in built, which
   # this partial build leaves out.
-  ctest --test-dir "$tree/build" --output-on-failure -R 'Spinner|spinner' | tail -n 3
-  [ "$(ctest --test-dir "$tree/build" -N -R 'Spinner|spinner' | grep -c 'Test *#')" -ge 6 ]
+  local effect
+  for effect in Spinner Tinter; do
+    local tests="$effect|${effect,,}"
+    ctest --test-dir "$tree/build" --output-on-failure -R "$tests" | tail -n 3
+    [ "$(ctest --test-dir "$tree/build" -N -R "$tests" | grep -c 'Test *#')" -ge 6 ]
+  done
 }
 
 for stage in "${stages[@]}"; do

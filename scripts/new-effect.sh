@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Starts a new effect from the templates in templates/effect/: a small working generator (a
-# turning pinwheel with the parameters Speed, Blades and Hue) with its registration record, a
-# test that drives it through the FFGL adapter in a headless GL context, and, in this tree, a
-# reference-frame case.
+# turning pinwheel with the parameters Speed, Blades and Hue) or, with --filter, a small working
+# filter (one input picture, tinted towards a hue and optionally mirrored: Hue, Amount, Mirror),
+# with its registration record, a test that drives it through the FFGL adapter in a headless GL
+# context (a filter's test feeds it input textures), and, in this tree, a reference-frame case.
 #
-#   scripts/new-effect.sh [--no-build] NAME
+#   scripts/new-effect.sh [--filter] [--no-build] NAME
 #       adds Source/FFGLPlugins/NAME/ (NAME.h, NAME.cpp, test_<name>.cpp, CMakeLists.txt) and the
-#       case <name>-still to tests/reference/cases.txt, then builds ffglhost and the plug-in in
-#       build/ (all of scripts/setup.sh when there is no build yet) and renders the case's
-#       reference pictures. --no-build leaves both to you:
-#       bash scripts/setup.sh && bash scripts/reference-frames.sh <name>-still
-#   scripts/new-effect.sh --standalone DIR NAME
+#       case <name>-still (a filter's: <name>-card, with the host's test card as its input) to
+#       tests/reference/cases.txt, then builds ffglhost and the plug-in in build/ (all of
+#       scripts/setup.sh when there is no build yet) and renders the case's reference pictures.
+#       --no-build leaves both to you:
+#       bash scripts/setup.sh && bash scripts/reference-frames.sh <case>
+#   scripts/new-effect.sh [--filter] --standalone DIR NAME
 #       the same effect as a project of its own in DIR (new or empty), built against the
 #       installed KX kit (find_package(KX)). Installed with the kit as kx-new-effect, which only
 #       makes standalone projects.
@@ -41,9 +43,10 @@ else
   refuse "cannot find the effect templates (templates/effect beside scripts/, or share/kx/templates/effect)"
 fi
 
-usage="usage: $me [--no-build] NAME  |  $me --standalone DIR NAME"
+usage="usage: $me [--filter] [--no-build] NAME  |  $me [--filter] --standalone DIR NAME"
 standalone=""
 build=1
+kind=generator
 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -54,6 +57,7 @@ while [ $# -gt 0 ]; do
       shift 2
       ;;
     --no-build) build=0; shift ;;
+    --filter) kind=filter; shift ;;
     -h|--help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     -*) refuse "unknown option '$1'; $usage" ;;
     *) args+=("$1"); shift ;;
@@ -103,7 +107,21 @@ if [[ "$name" =~ ^(KX|kx|FF|CFF|CFreeFrame|TiXml) ]]; then
 fi
 lower=$(printf '%s' "$name" | tr '[:upper:]' '[:lower:]')
 ! in_list "$lower" "$cmake_reserved" || refuse "'$name' is a name CMake keeps for its own targets"
-case_name=$lower-still
+# What differs between a generator and a filter: its templates, its reference case (a filter's
+# gets the host's test card as its input: an in: column before the settings), and its texts.
+if [ "$kind" = filter ]; then
+  sources=(Filter.h.in Filter.cpp.in test_filter.cpp.in)
+  case_name=$lower-card
+  case_columns="in:pattern:card   Amount=0.5"
+  summary="a filter that tints its input picture towards a hue, with three parameters, Hue, Amount and Mirror"
+  render_input=" --input pattern:card"
+else
+  sources=(Effect.h.in Effect.cpp.in test_effect.cpp.in)
+  case_name=$lower-still
+  case_columns="Speed=0"
+  summary="a pinwheel of coloured blades with three parameters, Speed, Blades and Hue"
+  render_input=""
+fi
 package_name=ffgl-$(printf '%s' "$lower" | tr '_' '-')
 
 # --- Clashes with what exists --------------------------------------------------------------------
@@ -139,7 +157,7 @@ fi
 
 # IDs in use: ours (also for standalone projects, which may be loaded beside them) and every
 # registration record in this tree.
-known_ids=" Q7K3 KXAG "
+known_ids=" Q7K3 KXAG KXKS "
 if [ -n "$root" ]; then
   for id in $(grep -rhA2 'CFFGLPluginInfo [A-Za-z_]*(' "$root/Source/FFGLPlugins" --include='*.cpp' 2>/dev/null |
     grep -oE '"[A-Za-z0-9]{4}"' | tr -d '"'); do
@@ -165,11 +183,12 @@ done
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/new-effect.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 fill() { # template, output
-  sed -e "s/@NAME@/$name/g" -e "s/@LOWER@/$lower/g" -e "s/@ID@/$uid/g" -e "s/@PACKAGE@/$package_name/g" "$1" >"$2"
+  sed -e "s/@NAME@/$name/g" -e "s/@LOWER@/$lower/g" -e "s/@ID@/$uid/g" -e "s/@PACKAGE@/$package_name/g" \
+    -e "s/@KIND@/$kind/g" -e "s/@SUMMARY@/$summary/g" -e "s/@RENDER_INPUT@/$render_input/g" "$1" >"$2"
 }
-fill "$templates/Effect.h.in" "$scratch/$name.h"
-fill "$templates/Effect.cpp.in" "$scratch/$name.cpp"
-fill "$templates/test_effect.cpp.in" "$scratch/test_$lower.cpp"
+fill "$templates/${sources[0]}" "$scratch/$name.h"
+fill "$templates/${sources[1]}" "$scratch/$name.cpp"
+fill "$templates/${sources[2]}" "$scratch/test_$lower.cpp"
 
 if [ -n "$standalone" ]; then
   fill "$templates/standalone/CMakeLists.txt.in" "$scratch/CMakeLists.txt"
@@ -177,7 +196,7 @@ if [ -n "$standalone" ]; then
   printf '/build/\n' >"$scratch/.gitignore"
   mkdir -p "$standalone"
   cp -R "$scratch/." "$standalone/"
-  echo "==> $standalone: the $name effect (ID $uid) as a project of its own"
+  echo "==> $standalone: the $name $kind (ID $uid) as a project of its own"
   echo "    cd $standalone && cmake -S . -B build && cmake --build build && ctest --test-dir build"
   exit 0
 fi
@@ -186,8 +205,8 @@ fill "$templates/CMakeLists.txt.in" "$scratch/CMakeLists.txt"
 target=$root/Source/FFGLPlugins/$name
 mkdir "$target"
 cp -R "$scratch/." "$target/"
-printf '%-16s %-8s 160x90   1   1   Speed=0\n' "$case_name" "$name" >>"$root/tests/reference/cases.txt"
-echo "==> Added Source/FFGLPlugins/$name (ID $uid), its test test_$lower and the reference case $case_name"
+printf '%-16s %-8s 160x90   1   1   %s\n' "$case_name" "$name" "$case_columns" >>"$root/tests/reference/cases.txt"
+echo "==> Added the $kind Source/FFGLPlugins/$name (ID $uid), its test test_$lower and the reference case $case_name"
 
 [ "$build" -eq 1 ] || {
   echo "    next: bash scripts/setup.sh && bash scripts/reference-frames.sh $case_name && bash scripts/test.sh"

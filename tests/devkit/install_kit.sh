@@ -2,7 +2,8 @@
 # Installs the build into a scratch prefix, makes a standalone effect project with the installed
 # kx-new-effect, builds it against the installed kit alone (find_package(KX)) and checks that the
 # plug-in exports nothing but plugMain, that the project's own tests and ffglhost validate pass,
-# and that the installed generator refuses to write into a source tree it does not have.
+# and that the installed generator refuses to write into a source tree it does not have. A
+# standalone filter (kx-new-effect --filter) must build and pass its tests the same way.
 #
 #   install_kit.sh BUILD_DIR [EXTRA_FLAGS [TOOLCHAIN]]
 #
@@ -49,4 +50,12 @@ ctest --test-dir "$scratch/Probe/build" --output-on-failure >"$scratch/ctest.log
   { cat "$scratch/ctest.log"; fail "the project's tests"; }
 grep -q "validate_Probe .*Passed" "$scratch/ctest.log" || { cat "$scratch/ctest.log"; fail "no ffglhost validate run"; }
 grep -q "ProbeTest.* Passed" "$scratch/ctest.log" || { cat "$scratch/ctest.log"; fail "no effect tests run"; }
-echo "installed kit: Probe built outside the tree, exports plugMain alone, tests and validate pass"
+"$prefix/bin/kx-new-effect" --filter --standalone "$scratch/Sieve" Sieve >/dev/null
+cmake -S "$scratch/Sieve" -B "$scratch/Sieve/build" -DCMAKE_PREFIX_PATH="$prefix" "${settings[@]}" \
+  >"$scratch/configure.log" 2>&1 || { cat "$scratch/configure.log"; fail "configuring the filter against the kit"; }
+cmake --build "$scratch/Sieve/build" -j 2 >"$scratch/build.log" 2>&1 || { cat "$scratch/build.log"; fail "building the filter"; }
+! grep -q "warning:" "$scratch/build.log" || { cat "$scratch/build.log"; fail "the generated filter builds with warnings"; }
+ctest --test-dir "$scratch/Sieve/build" --output-on-failure >"$scratch/ctest.log" 2>&1 ||
+  { cat "$scratch/ctest.log"; fail "the filter's tests"; }
+grep -q "SieveTest.* Passed" "$scratch/ctest.log" || { cat "$scratch/ctest.log"; fail "no filter tests run"; }
+echo "installed kit: Probe and the filter Sieve built outside the tree, Probe exports plugMain alone, tests and validate pass"

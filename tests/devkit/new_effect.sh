@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/new-effect.sh in a scratch copy of the source tree: names it must refuse (one line, exit
 # status 2, nothing written), a new effect's files, reference case and unique ID (never one in
-# use, even when the ID it would derive is taken), and standalone projects. Builds nothing.
+# use, even when the ID it would derive is taken), a filter's, and standalone projects. Builds
+# nothing.
 #
 #   new_effect.sh SOURCE_DIR
 set -euo pipefail
@@ -56,6 +57,16 @@ done
 [ "$(grep -c '^glow-still  *Glow  ' "$tree/tests/reference/cases.txt")" -eq 1 ] || fail "no reference case glow-still"
 snapshot "$scratch/before"
 refused "made just now" Glow
+refused "made just now, as a filter" --filter Glow
+
+# A new filter: an effect with one input, whose reference case has the host's test card as input.
+"$tree/scripts/new-effect.sh" --no-build --filter Tint >/dev/null
+! grep -rq "@[A-Z_]*@" "$tree/Source/FFGLPlugins/Tint" || fail "placeholders left in Tint/"
+grep -q 'FF_EFFECT' "$tree/Source/FFGLPlugins/Tint/Tint.cpp" || fail "Tint is not an effect"
+grep -q 'new KXFFGLPlugin(app.release(), 1, 1)' "$tree/Source/FFGLPlugins/Tint/Tint.cpp" || fail "Tint takes no input"
+grep -q 'inputTextures\[0\]' "$tree/Source/FFGLPlugins/Tint/Tint.cpp" || fail "Tint does not read its input"
+grep -qE '^tint-card +Tint +[0-9]+x[0-9]+ +[0-9]+ +[0-9]+ +in:pattern:card +[^ ]' "$tree/tests/reference/cases.txt" ||
+  fail "no reference case tint-card with the test card as its input"
 
 # The ID a name derives is skipped when another registration record in the tree has it.
 id_of() { grep -oE 'createInstance, "[A-Z0-9]{4}"' "$1" | grep -oE '[A-Z0-9]{4}'; }
@@ -79,6 +90,10 @@ grep -q 'find_package(KX' "$scratch/alone/CMakeLists.txt" || fail "the standalon
 out=$("$tree/scripts/new-effect.sh" --standalone "$scratch/alone" Other 2>&1) && fail "wrote into a folder with files"
 [ "$(wc -l <<<"$out")" -eq 1 ] || fail "expected one line refusing a full folder, got: $out"
 [ ! -e "$scratch/alone/Other.cpp" ] || fail "wrote Other.cpp into a folder with files"
+"$tree/scripts/new-effect.sh" --filter --standalone "$scratch/tone" Tone >/dev/null
+! grep -rq "@[A-Z_]*@" "$scratch/tone" || fail "placeholders left in the standalone filter"
+grep -q 'render build/plugins/Tone.so --input pattern:card' "$scratch/tone/README.md" ||
+  fail "the standalone filter's README renders it without an input"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "new-effect.sh: refusals, in-tree effect, unique IDs and standalone projects as expected"
+echo "new-effect.sh: refusals, in-tree effect and filter, unique IDs and standalone projects as expected"

@@ -428,16 +428,28 @@ TEST_F(Adapter, HostTexturesAreWrappedButNeverDeleted)
                                     {8, 8, 64, 32, names[2]}, {1, 1, 64, 32, names[3]}};
     FFGLTextureStructTag* list[4] = {&host[0], &host[1], &host[2], &host[3]};
 
-    // More inputs than slots: only three are read.
-    ProcessOpenGLStructTag f{4, list, framebufferId()};
-    ASSERT_EQ(frame(f), FF_SUCCESS);
-    ASSERT_NE(app->inputTextures[0], nullptr);
-    EXPECT_EQ(app->inputTextures[0]->id, names[0]);
-    EXPECT_EQ(app->inputTextures[0]->width, 40);
-    EXPECT_EQ(app->inputTextures[0]->hwWidth, 64);
-    EXPECT_FLOAT_EQ(app->inputTextures[0]->maxU, 40.0f / 64.0f);
-    EXPECT_FLOAT_EQ(app->inputTextures[0]->maxV, 20.0f / 32.0f);
-    EXPECT_EQ(app->inputTextures[2]->id, names[2]);
+    // One, two, three, then more inputs than slots: only three are read, each describing its
+    // host texture.
+    for (uint32_t count = 1; count <= 4; ++count) {
+        ProcessOpenGLStructTag f{count, list, framebufferId()};
+        ASSERT_EQ(frame(f), FF_SUCCESS);
+        for (uint32_t i = 0; i < 3; ++i) {
+            const KXGfx::Texture* t = app->inputTextures[i];
+            ASSERT_EQ(t != nullptr, i < count) << count << " inputs, slot " << i;
+            if (t == nullptr)
+                continue;
+            EXPECT_EQ(t->id, names[i]);
+            EXPECT_EQ(t->target, static_cast<unsigned>(GL_TEXTURE_2D));
+            EXPECT_EQ(t->width, static_cast<int>(host[i].Width));
+            EXPECT_EQ(t->height, static_cast<int>(host[i].Height));
+            EXPECT_EQ(t->hwWidth, 64);
+            EXPECT_EQ(t->hwHeight, 32);
+            EXPECT_FLOAT_EQ(t->maxU, static_cast<float>(host[i].Width) / 64.0f);
+            EXPECT_FLOAT_EQ(t->maxV, static_cast<float>(host[i].Height) / 32.0f);
+        }
+    }
+    const std::array<KXGfx::Texture*, 3> wrappers = {app->inputTextures[0], app->inputTextures[1],
+                                                     app->inputTextures[2]};
 
     // A null array, and a null entry, are read as no texture.
     ProcessOpenGLStructTag none{2, nullptr, framebufferId()};
@@ -447,10 +459,12 @@ TEST_F(Adapter, HostTexturesAreWrappedButNeverDeleted)
     EXPECT_EQ(frame(partial), FF_SUCCESS);
     EXPECT_EQ(app->inputTextures[0]->id, names[0]);
 
-    // Fewer inputs later: the wrappers stay. Destroying the instance leaves the host's textures.
+    // Fewer inputs later: the wrappers stay, the same objects. Destroying the instance leaves the
+    // host's textures.
     ProcessOpenGLStructTag one{1, list, framebufferId()};
     EXPECT_EQ(frame(one), FF_SUCCESS);
-    EXPECT_NE(app->inputTextures[1], nullptr);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(app->inputTextures[i], wrappers[static_cast<std::size_t>(i)]) << "slot " << i;
     EXPECT_EQ(plugMain(FF_DEINSTANTIATEGL, 0, id), FF_SUCCESS);
     id = FF_FAIL;
     for (GLuint name : names)
@@ -476,7 +490,102 @@ TEST_F(Adapter, MissingRequiredInputsSkipTheDrawAndTheFramebufferRecord)
     ProcessOpenGLStructTag f2{0, nullptr, framebufferId()};
     ASSERT_EQ(frame(f2), FF_SUCCESS);
     EXPECT_EQ(KXGfx::getMainFboId(), framebufferId());
+
+    // An input that came with an earlier frame does not stand in for one missing now: its
+    // texture may be gone. Refused frames draw nothing and leave the GL state alone.
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    FFGLTextureStructTag host{8, 8, 8, 8, name};
+    FFGLTextureStructTag* given[1] = {&host};
+    ProcessOpenGLStructTag with{1, given, framebufferId()};
+    ASSERT_EQ(plugin.ProcessOpenGL(&with), FF_SUCCESS);
+    ASSERT_EQ(other->draws, 1);
+    KXGfx::Texture* wrapper = other->inputTextures[0];
+    auto state = [] {
+        std::array<GLint, 6> s{};
+        const GLenum queries[] = {GL_MATRIX_MODE, GL_MODELVIEW_STACK_DEPTH, GL_PROJECTION_STACK_DEPTH,
+                                  GL_ATTRIB_STACK_DEPTH, GL_CLIENT_ATTRIB_STACK_DEPTH, GL_TEXTURE_BINDING_2D};
+        for (std::size_t i = 0; i < s.size(); ++i)
+            glGetIntegerv(queries[i], &s[i]);
+        return s;
+    };
+    const auto before = state();
+    FFGLTextureStructTag* hole[1] = {nullptr};
+    ProcessOpenGLStructTag lacking[] = {{0, given, framebufferId()}, {1, nullptr, framebufferId()},
+                                        {1, hole, framebufferId()}};
+    for (ProcessOpenGLStructTag& f3 : lacking)
+        EXPECT_EQ(plugin.ProcessOpenGL(&f3), FF_FAIL);
+    EXPECT_EQ(other->draws, 1);
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(other->inputTextures[0], wrapper) << "the wrapper stays";
     plugin.DeInitGL();
+    glDeleteTextures(1, &name);
+}
+
+// Shows its first input with the wrapper's draw helpers: the whole picture at its own size in the
+// lower left of the framebuffer, and beside it the picture's right half through image fractions.
+class ShowInputApp : public KXFFGLApp {
+public:
+    bool init() override { return true; }
+    void draw() override
+    {
+        KXGfx::Texture* input = inputTextures[0];
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_BLEND);
+        glColor4f(1, 1, 1, 1);
+        glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+        glViewport(0, 0, input->width, input->height);
+        input->draw(-1, -1, 2, 2, true);
+        glViewport(input->width, 0, input->width / 2, input->height);
+        input->draw(-1, -1, 1, 1, 0.5f, 0, 1, 1, true);
+        glPopClientAttrib();
+    }
+};
+
+TEST_F(Adapter, PaddedInputsAreDrawnWithoutTheirPadding)
+{
+    // A 20 x 10 picture in the lower left of a 32 x 16 texture whose padding is magenta.
+    constexpr int w = 20, h = 10, hw = 32, hh = 16;
+    std::vector<unsigned char> texels(hw * hh * 4);
+    for (int y = 0; y < hh; ++y)
+        for (int x = 0; x < hw; ++x) {
+            unsigned char* t = &texels[(y * hw + x) * 4];
+            const bool inside = x < w && y < h;
+            t[0] = static_cast<unsigned char>(inside ? 10 * x : 255);
+            t[1] = static_cast<unsigned char>(inside ? 20 * y : 0);
+            t[2] = static_cast<unsigned char>(inside ? 7 * (x + y) : 255);
+            t[3] = 255;
+        }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, hw, hh, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+
+    KXFFGLPlugin plugin(new ShowInputApp(), 1, 1);
+    FFGLViewportStructTag vp{0, 0, 64, 64};
+    ASSERT_EQ(plugin.InitGL(&vp), FF_SUCCESS);
+    FFGLTextureStructTag host{w, h, hw, hh, name};
+    FFGLTextureStructTag* given[1] = {&host};
+    ProcessOpenGLStructTag f{1, given, framebufferId()};
+    ASSERT_EQ(plugin.ProcessOpenGL(&f), FF_SUCCESS);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    // Row y of the picture (from its bottom) is row fbHeight() - 1 - y from the top.
+    const std::vector<unsigned char> image = readImage();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w + w / 2; ++x) {
+            const int source = x < w ? x : x - w + w / 2;
+            const unsigned char* got = &image[((fbHeight() - 1 - y) * fbWidth() + x) * 4];
+            const unsigned char* want = &texels[(y * hw + source) * 4];
+            ASSERT_EQ(std::vector<unsigned char>(got, got + 3), std::vector<unsigned char>(want, want + 3))
+                << "column " << x << ", row " << y << " from the bottom";
+        }
+    plugin.DeInitGL();
+    glDeleteTextures(1, &name);
 }
 
 TEST_F(Adapter, ResizeAndDegenerateViewportsReachTheApplication)

@@ -25,6 +25,10 @@
 // Values out of 0..1 read back unclamped, as hosts may drive parameters past their range; they
 // are only checked to be float words.
 //
+// A plug-in that needs input frames (an effect) gets that many with every frame: one host texture,
+// a colourful picture in the lower left of a larger, padded texture. At the end the texture must
+// hold what the host put there.
+//
 // --skip leaves a phase out (skipping alternate skips flood and extremes too: they work on its
 // instances). --set gives a parameter a starting host value in every instance; --cap keeps the flood from
 // sending a parameter more than VALUE (infinities included; NaN and negatives still go), which
@@ -65,6 +69,11 @@ constexpr int kFramesPerCycle = 2;
 constexpr int kRecoveryFrames = 5;
 // Failures described in full; the rest are only counted.
 constexpr int kMaxReportedFailures = 20;
+// Most input frames this host hands a frame, and the picture and texture sizes of the input.
+constexpr uint32_t kMaxInputs = 4;
+constexpr int kInputWidth = 48;
+constexpr int kInputHeight = 27;
+constexpr int kInputTextureSize = 64;
 
 struct Options {
     std::string plugin;
@@ -118,10 +127,69 @@ std::vector<float> floodValues()
 
 bool inUnitRange(float v) { return std::isfinite(v) && v >= 0.0f && v <= 1.0f; }
 
+// The host's input texture: a colourful picture in the lower left of a padded texture, handed as
+// each of `count` input frames. Owns its GL texture. [GL context current]
+class HostInputs {
+public:
+    explicit HostInputs(uint32_t count)
+    {
+        if (count == 0)
+            return;
+        texels_.resize(static_cast<std::size_t>(kInputTextureSize) * kInputTextureSize * 4);
+        for (int y = 0; y < kInputTextureSize; ++y)
+            for (int x = 0; x < kInputTextureSize; ++x) {
+                unsigned char* t = &texels_[(static_cast<std::size_t>(y) * kInputTextureSize + x) * 4];
+                t[0] = static_cast<unsigned char>(x * 5);
+                t[1] = static_cast<unsigned char>(y * 9);
+                t[2] = static_cast<unsigned char>(255 - x * 3);
+                t[3] = 255;
+            }
+        glGenTextures(1, &name_);
+        glBindTexture(GL_TEXTURE_2D, name_);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kInputTextureSize, kInputTextureSize, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, texels_.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const FFGLTextureStructTag record{kInputWidth, kInputHeight, kInputTextureSize, kInputTextureSize, name_};
+        records_.assign(count, record);
+        for (FFGLTextureStructTag& r : records_)
+            pointers_.push_back(&r);
+    }
+    ~HostInputs()
+    {
+        if (name_ != 0)
+            glDeleteTextures(1, &name_);
+    }
+    HostInputs(const HostInputs&) = delete;
+    HostInputs& operator=(const HostInputs&) = delete;
+
+    // The frame record's list and count (null and 0 for a plug-in that needs no input).
+    FFGLTextureStructTag** list() { return pointers_.empty() ? nullptr : pointers_.data(); }
+    uint32_t count() const { return static_cast<uint32_t>(pointers_.size()); }
+    // Whether the texture still holds what the host put there.
+    bool unchanged() const
+    {
+        if (name_ == 0)
+            return true;
+        std::vector<unsigned char> now(texels_.size());
+        glBindTexture(GL_TEXTURE_2D, name_);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, now.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return now == texels_;
+    }
+
+private:
+    GLuint name_ = 0;
+    std::vector<unsigned char> texels_;
+    std::vector<FFGLTextureStructTag> records_;
+    std::vector<FFGLTextureStructTag*> pointers_;
+};
+
 class Stress {
 public:
     Stress(const Options& options, Plugin& plugin, const ffglhost::PluginDescription& d)
-        : opt_(options), plugin_(plugin), desc_(d)
+        : opt_(options), plugin_(plugin), desc_(d), inputs_(d.caps.minInputs)
     {
     }
 
@@ -165,6 +233,7 @@ private:
     const Options& opt_;
     Plugin& plugin_;
     const ffglhost::PluginDescription& desc_;
+    HostInputs inputs_;
     std::vector<Phase> phases_;
     std::vector<unsigned char> pixels_;
     int reported_ = 0;
@@ -196,7 +265,7 @@ void Stress::frame(Phase& phase, PluginInstance& instance, const kxhost::Framebu
     }
     GLint before[5] = {};
     queryStacks(before);
-    const Status s = instance.processFrame(fb.id());
+    const Status s = instance.processFrame(fb.id(), inputs_.list(), inputs_.count());
     const GLenum error = glGetError();
     GLint after[5] = {};
     queryStacks(after);
@@ -477,6 +546,11 @@ bool Stress::run()
         sharedInstances();
     if (opt_.runs("viewports"))
         viewports();
+    if (inputs_.count() > 0) {
+        phases_.push_back({"input"});
+        if (!inputs_.unchanged())
+            fail(phases_.back(), "the plug-in changed the host's input texture");
+    }
 
     std::printf("%-10s %8s %8s %8s\n", "phase", "frames", "lit", "failures");
     int failures = 0;
@@ -572,11 +646,15 @@ int main(int argc, char** argv)
         if (s.ok())
             s = ffglhost::describe(*plugin, description);
         if (s.ok())
-            s = ffglhost::checkSource(description, opt.plugin);
+            s = ffglhost::checkOpenGL(description, opt.plugin);
         if (!s.ok()) {
             std::fprintf(stderr, "%s\n", s.message().c_str());
             return s.exitCode();
         }
+        if (description.caps.minInputs > kMaxInputs)
+            return usage(("the plug-in needs " + std::to_string(description.caps.minInputs) +
+                          " input frames; this host hands at most " + std::to_string(kMaxInputs))
+                             .c_str());
         for (const auto& named : opt.sets)
             if (ffglhost::findParameter(description, named.first) == nullptr)
                 return usage(("no parameter named '" + named.first + "'").c_str());

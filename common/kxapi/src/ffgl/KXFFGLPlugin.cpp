@@ -287,12 +287,13 @@ char* KXFFGLPlugin::GetParameterDisplay(uint32_t index)
     }
 }
 
-void KXFFGLPlugin::setupInputTextures(const ProcessOpenGLStructTag* frame)
+unsigned KXFFGLPlugin::setupInputTextures(const ProcessOpenGLStructTag* frame)
 {
     // Read no further than the host gave: a null array carries no textures, and null entries are
     // skipped.
+    unsigned supplied = 0;
     if (frame->inputTextures == nullptr)
-        return;
+        return supplied;
     const uint32_t count = frame->numInputTextures < static_cast<uint32_t>(KX_MAX_INPUT_TEXTURES)
                                ? frame->numInputTextures
                                : static_cast<uint32_t>(KX_MAX_INPUT_TEXTURES);
@@ -314,7 +315,9 @@ void KXFFGLPlugin::setupInputTextures(const ProcessOpenGLStructTag* frame)
         slot->pixelFormat = GL_RGBA;
         slot->pixelType = GL_UNSIGNED_BYTE;
         slot->computeMaxCoords();
+        supplied |= 1u << i;
     }
+    return supplied;
 }
 
 FFWord KXFFGLPlugin::ProcessOpenGL(ProcessOpenGLStructTag* frame)
@@ -330,9 +333,11 @@ FFWord KXFFGLPlugin::ProcessOpenGL(ProcessOpenGLStructTag* frame)
     m_app->setFrameMesec(delta);
     m_app->update();
 
-    setupInputTextures(frame);
+    // The inputs the effect needs must come with this frame. A wrapper left from an earlier frame
+    // still names that frame's texture, which the host may have deleted since.
+    const unsigned supplied = setupInputTextures(frame);
     for (int i = 0; i < GetMinInputs(); ++i)
-        if (m_app->inputTextures[i] == nullptr)
+        if ((supplied & (1u << i)) == 0)
             return FF_FAIL;
 
     KXGfx::setMainFboId(frame->HostFBO);

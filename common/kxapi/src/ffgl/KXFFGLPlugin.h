@@ -32,6 +32,8 @@ public:
     char* GetParameterDisplay(uint32_t index) override;
     FFWord SetParameter(const SetParameterStructTag* record) override;
     FFWord GetParameter(uint32_t index) override;
+    // Fails without drawing when the frame brings fewer input textures than the minimum; wrappers
+    // left from earlier frames do not count.
     FFWord ProcessOpenGL(ProcessOpenGLStructTag* frame) override;     // [gl-context, initialised]
     FFWord SetTime(double time) override;
     FFWord Connect() override;
@@ -42,7 +44,8 @@ public:
 
 private:
     void initParameters();
-    void setupInputTextures(const ProcessOpenGLStructTag* frame);
+    // Wraps the frame's input textures; returns the slots refreshed (bit i for slot i).
+    unsigned setupInputTextures(const ProcessOpenGLStructTag* frame);
 
     double m_lastTickMs;
     char m_displayText[KX_DISPLAY_TEXT_SIZE];
