@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 namespace ffglhost {
@@ -124,7 +125,12 @@ Status runSheet(const Options& o, std::string& report)
     if (!(s = chain.start()).ok())
         return s;
 
-    const std::string title = printable(d.name) + " (" + printable(d.uniqueId) + ")";
+    // An effect's title names what it was fed: "Kaleidoscope (KXKS) on scene.png".
+    std::string fed;
+    for (std::size_t slot = 0; slot < chain.output().inputCount(); ++slot)
+        fed += (fed.empty() ? " on " : ", ") +
+               printable(std::filesystem::path(chain.output().input(slot).label()).filename().string());
+    const std::string title = printable(d.name) + " (" + printable(d.uniqueId) + ")" + fed;
     sheet.drawText(title, layout.gap, 0, layout.width() - 2 * layout.gap, TextStyle::Title, TextAlign::Left);
     sheet.drawText(std::to_string(rows.size()) + (rows.size() == 1 ? " parameter" : " parameters") +
                        " from 0 to 1, the others at their defaults; each cell after " +
