@@ -4,6 +4,9 @@
 # xdotool and netpbm (xwdtopnm) let the tests run the preview on a private X server.
 # libcairo2-dev draws the labels of ffglhost's parameter sheets, in the DejaVu font.
 # libturbojpeg0-dev decodes JPEG pictures given to effects with --input (ffmpeg decodes videos).
+# nlohmann-json3-dev (header-only, the Windows build uses it too) writes ffglhost's --report files;
+# python3-jsonschema and libxml2-utils (xmllint) let the tests check them and the --junit files
+# against their schemas.
 #
 #   scripts/setup.sh                 release build in build/
 #   scripts/setup.sh --sanitize      AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
@@ -28,6 +31,7 @@ PACKAGES=(
   xvfb x11-apps xdotool netpbm
   libcairo2-dev fonts-dejavu-core libturbojpeg0-dev
   mesa-vulkan-drivers libvulkan1
+  nlohmann-json3-dev python3-jsonschema libxml2-utils
 )
 # The 32-bit build: the same libraries for i386 beside the 64-bit ones (Debian multiarch), built
 # with the multilib compiler (g++-multilib above brings its 32-bit runtime and sanitizers).
