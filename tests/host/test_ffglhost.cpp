@@ -279,7 +279,11 @@ TEST_P(HostBadInput, OneErrorLineExitTwoNothingWritten)
     const BadInput& c = GetParam();
     std::vector<std::string> args;
     for (const std::string& a : c.args) {
-        if (a == "@text" || a == "@text.png" || a == "@text.mp4") {
+        if (a == "@folder") {
+            std::filesystem::create_directories(inputs() / "empty");
+            std::ofstream(inputs() / "empty" / "notes.txt") << "no plug-in here\n";
+            args.push_back((inputs() / "empty").string());
+        } else if (a == "@text" || a == "@text.png" || a == "@text.mp4") {
             // A file of text under a name that promises something else.
             const std::string name = a == "@text" ? "text.so" : a.substr(1);
             std::ofstream(inputs() / name) << "not what its name says\n";
@@ -355,7 +359,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"PreviewFramesZero", {"preview", kClearGen, "--frames", "0"}, "--frames \"0\""},
         BadInput{"PreviewSetOutOfRange", {"preview", kClearGen, "--set", "Red=2"}, "number from 0 to 1"},
         BadInput{"UnknownDriver", {"render", kClearGen, "--driver", "voodoo"}, "unknown GL driver 'voodoo'"},
-        BadInput{"EmptyDriver", {"validate", kClearGen, "--driver="}, "--driver needs a name"}),
+        BadInput{"EmptyDriver", {"validate", kClearGen, "--driver="}, "--driver needs a name"},
+        BadInput{"SeedNegative", {"validate", kClearGen, "--seed", "-1"}, "a whole number from 0 to 4294967295"},
+        BadInput{"RepeatZero", {"validate", kClearGen, "--repeat", "0"}, "--repeat \"0\""},
+        BadInput{"ReportIsJunit", {"validate", kClearGen, "--report", "x", "--junit", "x"}, "name the same file"},
+        BadInput{"FolderWithoutPlugins", {"validate", "@folder", kClearGen}, "holds no plug-in file (.so)"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.label); });
 
 TEST_F(Host, UsageErrorsPrintUsageAndExitTwo)
@@ -364,7 +372,8 @@ TEST_F(Host, UsageErrorsPrintUsageAndExitTwo)
         {}, {"draw", kClearGen}, {"render"}, {"render", kClearGen, "--fps", "3"}, {"render", kClearGen, "--size"},
         {"info", kClearGen, "--frames", "3"}, {"render", kClearGen, kClearGen}, {"render", kClearGen, "-v"},
         {"render", kClearGen, "--hold"}, {"preview", kClearGen, "--hold"}, {"preview", kClearGen, "--out", "x.png"},
-        {"preview", kClearGen, "--video", "x.mp4"}, {"preview"}};
+        {"preview", kClearGen, "--video", "x.mp4"}, {"preview"}, {"render", kClearGen, "--junit", "j.xml"},
+        {"info", kClearGen, "--seed", "3"}, {"render", kClearGen, "--strict"}, {"sheet", kClearGen, "--report", "r.json"}};
     for (const auto& args : cases) {
         const Result r = host(args);
         EXPECT_EQ(r.status, 2) << r.err;
@@ -382,6 +391,16 @@ TEST_F(Host, HelpPrintsUsageAndSucceeds)
         EXPECT_EQ(r.status, 0);
         EXPECT_NE(r.out.find("usage: ffglhost info PLUGIN.so"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("--every K"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST_F(Host, VersionIsTheProjectsAnywhereOnTheLine)
+{
+    for (const auto& args : {std::vector<std::string>{"--version"}, std::vector<std::string>{"validate", "x.so", "--version"}}) {
+        const Result r = host(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, std::string("ffglhost ") + KX_PROJECT_VERSION + "\n");
         EXPECT_EQ(r.err, "");
     }
 }

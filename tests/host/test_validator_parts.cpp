@@ -1,5 +1,6 @@
 // Pieces of the validator and of the side-by-side render tested on their own: how check
-// outcomes become lines and the summary, the names of --also outputs, how two frames differ, and
+// outcomes become lines and the summary, the values a seed chooses, the plug-in files a command
+// line's folders stand for, the names of --also outputs, how two frames differ, and
 // (in a real headless context) the host GL state the validator sets up and compares and the
 // watch over its input textures.
 #include "commands/render/SideBySideRender.h"
@@ -7,16 +8,21 @@
 #include "commands/validate/FrameDifference.h"
 #include "commands/validate/HostGLState.h"
 #include "commands/validate/InputTextureGuard.h"
+#include "commands/validate/PluginFiles.h"
+#include "commands/validate/SeededChoices.h"
 #include "inputs/HostTexture.h"
 
 #include "HeadlessGL.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +56,53 @@ TEST(ValidatorCheck, FailureOutranksWarningAndLinesCountWhatTheyDoNotShow)
     EXPECT_EQ(summaryLine(all), "4 checks, 1 passed, 1 warned, 1 failed, 1 skipped");
     EXPECT_EQ(failedCount(all), 1u);
     EXPECT_EQ(summaryLine({pass}), "1 check, 1 passed");
+}
+
+// A failure found with a seed must come back with it: in a fresh worker, in another run, on
+// another platform.
+TEST(SeededChoices, TheSameSeedChoosesTheSameValuesAndAnotherOthers)
+{
+    const SeededChoices a(7), again(7), other(8);
+    EXPECT_EQ(a.unitValues(3, 4), again.unitValues(3, 4));
+    EXPECT_NE(a.unitValues(3, 4), other.unitValues(3, 4));
+    EXPECT_NE(a.unitValues(3, 4), a.unitValues(4, 4)) << "each parameter gets values of its own";
+    // Not the generator's state: asking for fewer gives the first of the same.
+    EXPECT_EQ(a.unitValues(3, 1)[0], a.unitValues(3, 4)[0]);
+    for (float v : a.unitValues(0, 100))
+        EXPECT_TRUE(v > 0.f && v < 1.f) << v;
+    const std::vector<float> outside = a.outsideValues(100);
+    for (float v : outside)
+        EXPECT_TRUE(v > 1.f || v < 0.f) << v;
+    EXPECT_EQ(outside, again.outsideValues(100));
+}
+
+TEST(PluginFiles, FoldersStandForTheirPluginFilesSorted)
+{
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("ffglhost-plugin-files-" + std::to_string(::getpid()));
+    fs::remove_all(root);
+    for (const char* f : {"b.so", "a.so", "notes.txt", ".hidden.so", "sub/c.so", ".git/d.so", "x.so/inner.so"}) {
+        fs::create_directories((root / f).parent_path());
+        std::ofstream(root / f) << "x";
+    }
+    fs::create_directories(root / "empty");
+    const std::string r = root.string() + "/";
+    std::vector<std::string> files;
+    bool folder = false;
+    ASSERT_TRUE(listPluginFiles({root.string(), "missing.so"}, false, files, folder).ok());
+    EXPECT_TRUE(folder);
+    EXPECT_EQ(files, (std::vector<std::string>{r + "a.so", r + "b.so", "missing.so"}));
+    ASSERT_TRUE(listPluginFiles({root.string()}, true, files, folder).ok());
+    EXPECT_EQ(files, (std::vector<std::string>{r + "a.so", r + "b.so", r + "sub/c.so", r + "x.so/inner.so"}));
+    // Named on the command line, a folder named like a plug-in is taken as one (and refused then).
+    ASSERT_TRUE(listPluginFiles({r + "x.so"}, false, files, folder).ok());
+    EXPECT_FALSE(folder);
+    EXPECT_EQ(files, (std::vector<std::string>{r + "x.so"}));
+    const Status empty = listPluginFiles({r + "empty"}, true, files, folder);
+    EXPECT_EQ(empty.exitCode(), kExitBadInput);
+    EXPECT_NE(empty.message().find("holds no plug-in file (.so), nor do its sub-folders"), std::string::npos)
+        << empty.message();
+    fs::remove_all(root);
 }
 
 TEST(AlsoOutputPath, NameGoesBeforeTheExtensionOrAfterTheFolderAndRepeatsAreNumbered)

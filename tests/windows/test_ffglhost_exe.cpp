@@ -345,6 +345,28 @@ INSTANTIATE_TEST_SUITE_P(
                       Unloadable{"Program", "is not an FFGL plug-in: it is a 64-bit x86-64 program (.exe), not a DLL"}),
     [](const ::testing::TestParamInfo<Unloadable>& info) { return std::string(info.param.label); });
 
+// Several DLLs in a folder, one of them no plug-in: each is validated (the one that is not is an
+// ERROR entry), the table ends the run and the report files are written whole (their schemas are
+// checked on the build machine: validate_folder_reports in CMakeLists.txt).
+TEST_F(FfglhostExe, ValidatesAFolderIntoReportsAndNamesItsVersion)
+{
+    const auto version = host({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(programrun::lines(version.out), std::vector<std::string>{std::string("ffglhost ") + KX_PROJECT_VERSION});
+
+    const fs::path folder = inputs() / "plugins";
+    fs::create_directories(folder);
+    fs::copy_file(kInvert, folder / "Invert.dll");
+    fs::copy_file(kNoPlugMain, folder / "Helper.DLL");
+    const auto r = host({"validate", folder.string(), "--size", "32x18", "--report", "r.json", "--junit", "j.xml"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    const auto out = programrun::lines(r.out);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), "2 plug-ins: 1 passed, 1 could not be validated") << r.out;
+    EXPECT_TRUE(contains(r.out, "ERROR ")) << r.out;
+    EXPECT_EQ(written(), (std::vector<std::string>{"j.xml", "r.json"}));
+}
+
 TEST_F(FfglhostExe, LinuxOnlyFeaturesAreRefusedInOneLine)
 {
     const std::string quorus = dll("Quorus");

@@ -1,6 +1,8 @@
 // Command-line parsing (see Options.h).
 #include "Options.h"
 
+#include "HostVersion.h"
+
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -17,11 +19,13 @@ const char kUsage[] =
     "                                 [--also OTHER.so]... [--driver NAME]\n"
     "       ffglhost preview PLUGIN.so [--size WxH] [--frames N [--hold]] [--set NAME=VALUE]...\n"
     "                                  [--input SOURCE]... [--pot-inputs] [--then EFFECT.so ...]... [--driver NAME]\n"
-    "       ffglhost validate PLUGIN.so [--size WxH] [--input SOURCE]... [--driver NAME]\n"
+    "       ffglhost validate PATH... [--recursive] [--size WxH] [--input SOURCE]... [--driver NAME]\n"
+    "                                 [--strict] [--seed N] [--repeat N] [--junit FILE.xml]\n"
     "       ffglhost sheet PLUGIN.so [--size WxH] [--steps N] [--frames K] [--param NAME]... [--out PATH]\n"
     "                                [--input SOURCE]... [--pot-inputs] [--driver NAME]\n"
-    "       every command also takes [--timeout SECONDS] [--in-process]\n"
-    "       ffglhost --help\n";
+    "       every command also takes [--timeout SECONDS] [--in-process]; info, render and validate\n"
+    "       also [--report FILE.json]\n"
+    "       ffglhost --help | --version\n";
 
 const char kHelp[] =
     "ffglhost: an FFGL 1.5 host for source (generator) and effect plug-ins, headless or in a window.\n"
@@ -29,9 +33,9 @@ const char kHelp[] =
     "usage: ffglhost info PLUGIN.so\n"
     "       ffglhost render PLUGIN.so [options]\n"
     "       ffglhost preview PLUGIN.so [options]\n"
-    "       ffglhost validate PLUGIN.so [--size WxH] [--input SOURCE]... [--driver NAME]\n"
+    "       ffglhost validate PATH... [options]\n"
     "       ffglhost sheet PLUGIN.so [options]\n"
-    "       ffglhost --help\n"
+    "       ffglhost --help | --version\n"
     "\n"
     "info     prints the plug-in's identity, versions, texts, capabilities and parameters.\n"
     "render   renders frames into an offscreen framebuffer and writes PNG files or a video.\n"
@@ -39,6 +43,8 @@ const char kHelp[] =
     "validate runs host-side checks on any FFGL plug-in (metadata, instances, parameters, the\n"
     "         GL state frames leave behind, an effect's use of its input textures) and prints\n"
     "         PASS, WARN, FAIL or SKIP per check; --size is the frame size (default 256x144).\n"
+    "         PATH... are plug-in files and folders (every .so in a folder; .dll on Windows),\n"
+    "         each plug-in validated on its own, then a table of them all.\n"
     "sheet    draws one PNG picture of what each parameter does: a row per parameter, a\n"
     "         column per host value, each cell rendered by a new instance, with labels.\n"
     "\n"
@@ -96,6 +102,22 @@ const char kHelp[] =
     "  Space                          pause / resume the animation\n"
     "  Escape, q, closing the window  quit; the parameters changed are printed\n"
     "\n"
+    "validate options:\n"
+    "  --recursive        also the plug-ins in the folders' sub-folders\n"
+    "  --strict           a warning fails the plug-in (exit status 1, a JUnit failure)\n"
+    "  --seed N           the seed of the validator's choices (values it tries), 0 to 4294967295\n"
+    "                     (default 1); printed in the header, so that a run can be replayed\n"
+    "  --repeat N         run each plug-in's checks up to N times, the seed one higher each\n"
+    "                     round; stops at the first round that fails and reports it\n"
+    "  --junit FILE.xml   also write the results as JUnit XML (a test suite per plug-in, a test\n"
+    "                     case per check)\n"
+    "  --input SOURCE     with several plug-ins: every effect gets the sources for the slots it\n"
+    "                     takes, sources (generators) none\n"
+    "\n"
+    "reports (info, render, validate):\n"
+    "  --report FILE.json the run as a JSON document (schema ffglhost-report/1): host version,\n"
+    "                     GL renderer, each plug-in with its result and, for validate, its checks\n"
+    "\n"
     "sheet options:\n"
     "  --size WxH         size of each cell in pixels (default 160x90)\n"
     "  --steps N          values per parameter, from 0 to 1 in equal steps (default 5, 2 to 64)\n"
@@ -112,7 +134,8 @@ const char kHelp[] =
     "                     process (for debuggers; a crash or hang then takes ffglhost with it)\n"
     "\n"
     "exit status: 0 success, 1 a plug-in call, the rendering or ffmpeg failed, or a plug-in\n"
-    "crashed, hung or exited in a call (validate: a check failed), 2 bad usage or input (an\n"
+    "crashed, hung or exited in a call (validate: a plug-in failed a check, could not be loaded,\n"
+    "or with --strict warned), 2 bad usage or input (validate: no plug-in could be validated; an\n"
     "--input that cannot be read, a plug-in that cannot take its place in a chain), no EGL\n"
     "display (info, render, validate, sheet), no X display (preview), or no ffmpeg (render\n"
     "--video, video inputs).\n"
@@ -186,6 +209,19 @@ Status parseTimeout(const std::string& text, Options& out)
 
 bool isHelp(const std::string& a) { return a == "--help" || a == "-h"; }
 
+// A whole decimal number from 0 to 2^32 - 1.
+Status parseSeed(const std::string& text, uint32_t& out)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    uint32_t v = 0;
+    const auto r = std::from_chars(first, last, v);
+    if (text.empty() || r.ec != std::errc() || r.ptr != last)
+        return Status::badInput("--seed \"" + text + "\": expected a whole number from 0 to 4294967295");
+    out = v;
+    return Status();
+}
+
 std::string commandName(Command c)
 {
     switch (c) {
@@ -194,7 +230,8 @@ std::string commandName(Command c)
     case Command::Preview: return "preview";
     case Command::Validate: return "validate";
     case Command::Sheet: return "sheet";
-    case Command::Help: break;
+    case Command::Help:
+    case Command::Version: break;
     }
     return "ffglhost";
 }
@@ -204,6 +241,8 @@ std::string commandName(Command c)
 const char* usageText() { return kUsage; }
 
 const char* helpText() { return kHelp; }
+
+std::string versionLine() { return std::string("ffglhost ") + kHostVersion; }
 
 Status parseOptions(int argc, const char* const* argv, Options& out, bool& usageError)
 {
@@ -219,6 +258,12 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     for (const std::string& a : args) {
         if (isHelp(a)) {
             out.command = Command::Help;
+            return Status();
+        }
+    }
+    for (const std::string& a : args) {
+        if (a == "--version") {
+            out.command = Command::Version;
             return Status();
         }
     }
@@ -245,13 +290,21 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() < 2 || a[0] != '-') {
-            if (!out.pluginPath.empty())
+            if (!out.pluginPath.empty() && out.command != Command::Validate)
                 return usage("unexpected argument \"" + a + "\"");
-            out.pluginPath = a;
+            if (out.pluginPath.empty())
+                out.pluginPath = a;
+            out.pluginPaths.push_back(a);
             continue;
         }
         if (a == "--in-process") {
             out.inProcess = true;
+            continue;
+        }
+        if (a == "--recursive" || a == "--strict") {
+            if (out.command != Command::Validate)
+                return usage(commandName(out.command) + " takes no option \"" + a + "\" (it belongs to validate)");
+            (a == "--strict" ? out.strict : out.recursive) = true;
             continue;
         }
         if (a == "--pot-inputs") {
@@ -261,7 +314,8 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             continue;
         }
         const bool isolation = a.rfind("--timeout", 0) == 0 && (a.size() == 9 || a[9] == '=');
-        if (out.command == Command::Info && !isolation)
+        const bool report = a.rfind("--report", 0) == 0 && (a.size() == 8 || a[8] == '=');
+        if (out.command == Command::Info && !isolation && !report)
             return usage("info takes no option \"" + a + "\"");
         if (a == "--hold") {
             if (!preview)
@@ -274,8 +328,14 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         const std::string name = a.substr(0, eq);
         if (name != "--size" && name != "--frames" && name != "--set" && name != "--out" && name != "--every" &&
             name != "--video" && name != "--fps" && name != "--also" && name != "--steps" && name != "--param" &&
-            name != "--timeout" && name != "--driver" && name != "--input" && name != "--then")
+            name != "--timeout" && name != "--driver" && name != "--input" && name != "--then" &&
+            name != "--seed" && name != "--repeat" && name != "--report" && name != "--junit")
             return usage("unknown option \"" + name + "\"");
+        if (report && out.command != Command::Info && out.command != Command::Render &&
+            out.command != Command::Validate)
+            return usage(commandName(out.command) + " takes no option \"--report\" (info, render and validate do)");
+        if ((name == "--seed" || name == "--repeat" || name == "--junit") && out.command != Command::Validate)
+            return usage(commandName(out.command) + " takes no option \"" + name + "\" (it belongs to validate)");
         const bool sheet = out.command == Command::Sheet;
         if (sheet && name != "--size" && name != "--frames" && name != "--out" && name != "--steps" &&
             name != "--param" && name != "--driver" && name != "--input" && !isolation)
@@ -288,7 +348,7 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
                         name == "--also"))
             return usage("preview takes no option \"" + name + "\" (it belongs to render)");
         if (out.command == Command::Validate && name != "--size" && name != "--driver" && name != "--input" &&
-            !isolation)
+            name != "--seed" && name != "--repeat" && name != "--report" && name != "--junit" && !isolation)
             return usage("validate takes no option \"" + name + "\"");
         std::string value;
         if (eq != std::string::npos)
@@ -301,6 +361,14 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
         Status s;
         if (isolation) {
             s = parseTimeout(value, out);
+        } else if (name == "--seed") {
+            s = parseSeed(value, out.seed);
+        } else if (name == "--repeat") {
+            s = parseCount("--repeat", value, out.repeat, kMaxRepeat);
+        } else if (name == "--report" || name == "--junit") {
+            if (value.empty())
+                s = Status::badInput(name + " needs the path of the file to write");
+            (name == "--report" ? out.reportPath : out.junitPath) = value;
         } else if (name == "--size") {
             s = parseSize(value, out);
             haveSize = true;
@@ -368,7 +436,9 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
             return s;
     }
     if (out.pluginPath.empty())
-        return usage("no plug-in file given");
+        return usage(out.command == Command::Validate ? "no plug-in file or folder given" : "no plug-in file given");
+    if (!out.reportPath.empty() && out.reportPath == out.junitPath)
+        return Status::badInput("--report and --junit name the same file " + out.reportPath);
     if (out.command == Command::Validate && !haveSize) {
         out.width = kDefaultValidateWidth;
         out.height = kDefaultValidateHeight;

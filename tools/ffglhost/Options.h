@@ -1,5 +1,5 @@
-// The command line of ffglhost: which command, which plug-in file(s), and the render, preview,
-// validate and sheet options, with every value checked as far as it can be without the plug-in and a
+// The command line of ffglhost: which command, which plug-in file(s) (validate takes several, and
+// folders), the render, preview, validate and sheet options and the report files, with every value checked as far as it can be without the plug-in and a
 // GL context (parameter names
 // and the context's size limits are checked later). Plain values; any thread.
 #pragma once
@@ -7,6 +7,7 @@
 #include "Status.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,13 @@ constexpr int kDefaultSheetFrames = 30;
 constexpr int kDefaultSheetSteps = 5;
 constexpr int kMaxSheetSteps = 64;
 
-enum class Command { Help, Info, Render, Preview, Validate, Sheet };
+// The validator's seed when --seed is not given: fixed, so that two runs over the same plug-ins
+// make the same choices and give the same report.
+constexpr uint32_t kDefaultValidateSeed = 1;
+// Most rounds --repeat may ask for.
+constexpr int kMaxRepeat = 10000;
+
+enum class Command { Help, Version, Info, Render, Preview, Validate, Sheet };
 
 // One --set NAME=VALUE: a host value in 0..1 for the parameter named exactly NAME.
 struct ParameterSetting {
@@ -57,7 +64,8 @@ struct ThenStage {
 
 struct Options {
     Command command = Command::Help;
-    std::string pluginPath;
+    std::string pluginPath;                 // the plug-in file (validate: the first path given)
+    std::vector<std::string> pluginPaths;   // validate: every file and folder given, in order
     int width = kDefaultWidth;
     int height = kDefaultHeight;
     int frames = kDefaultFrames;            // preview: 0 (the default there) runs until closed
@@ -78,6 +86,12 @@ struct Options {
     bool timeoutGiven = false;              // --timeout was on the command line
     bool inProcess = false;                 // --in-process: no worker process, no watchdog
     std::string driver;                     // --driver: Mesa driver name, empty for the default
+    bool recursive = false;                 // validate --recursive: plug-ins in sub-folders too
+    bool strict = false;                    // validate --strict: a warning fails the plug-in
+    uint32_t seed = kDefaultValidateSeed;   // validate --seed: the first round's seed
+    int repeat = 1;                         // validate --repeat: rounds of the whole plan
+    std::string reportPath;                 // --report (validate, info, render): empty for none
+    std::string junitPath;                  // validate --junit: empty for none
 };
 
 // Parses argv[1..argc-1]. A bad value gives a bad-input status; a usage error (unknown command
@@ -87,5 +101,7 @@ Status parseOptions(int argc, const char* const* argv, Options& out, bool& usage
 // The short usage (a few lines, newline-terminated) and the full help text.
 const char* usageText();
 const char* helpText();
+// "ffglhost 1.1.0": what --version prints, without the newline.
+std::string versionLine();
 
 } // namespace ffglhost

@@ -3,7 +3,8 @@
 // host outlives (worker/Supervisor.h): a plug-in that crashes, hangs or exits in a call becomes one
 // error line and exit status 1 (validate reports it on the check it broke and goes on). The
 // command's own status becomes one message line and the exit status. A command's report goes to
-// standard output even when the command fails (validate reports its checks either way).
+// standard output even when the command fails (validate reports its checks either way), and to
+// the --report (and validate's --junit) files (report/ReportFiles.h).
 #include "HostPlatform.h"
 #include "Options.h"
 #include "Status.h"
@@ -12,9 +13,10 @@
 #include "commands/render/RenderCommand.h"
 #include "commands/render/SideBySideRender.h"
 #include "commands/sheet/SheetCommand.h"
-#include "commands/validate/ValidateCommand.h"
-#include "commands/validate/ValidationInputs.h"
+#include "commands/validate/ValidateRun.h"
 #include "frame/HostContext.h"
+#include "report/ReportFiles.h"
+#include "report/RunReport.h"
 #include "worker/Supervisor.h"
 
 #include <unistd.h>
@@ -24,30 +26,34 @@
 
 namespace {
 
-ffglhost::Status runCommand(const ffglhost::Options& options, std::string& report)
+ffglhost::Status runCommand(const ffglhost::Options& options, std::string& report, ffglhost::RunReport& facts)
 {
     using namespace ffglhost;
     switch (options.command) {
-    case Command::Info: return runInfo(options, report);
+    case Command::Info: return runInfo(options, report, facts);
     case Command::Preview: return runPreview(options, report);
-    case Command::Render: return options.alsoPaths.empty() ? runRender(options, report) : runSideBySide(options, report);
+    case Command::Render:
+        return options.alsoPaths.empty() ? runRender(options, report, facts) : runSideBySide(options, report, facts);
     case Command::Sheet: return runSheet(options, report);
     case Command::Validate:
+    case Command::Version:
     case Command::Help: break;
     }
     return Status();
 }
 
-// The worker's part of info, render and preview: the command, its report and its message.
+// The worker's part of info, render and preview: the command, its report, its message and its
+// --report file.
 int runCommandJob(const ffglhost::Options& options, int reportFd)
 {
     std::string report;
-    const ffglhost::Status s = runCommand(options, report);
+    ffglhost::RunReport facts = ffglhost::startReport(options);
+    const ffglhost::Status s = runCommand(options, report, facts);
     std::fflush(stdout);
     (void)ffglhost::writeText(reportFd, report);
     if (!s.ok())
         std::fprintf(stderr, "%s\n", s.message().c_str());
-    return s.exitCode();
+    return ffglhost::finishCommandReport(options, facts, s);
 }
 
 } // namespace
@@ -59,7 +65,7 @@ int main(int argc, char** argv)
     bool usageError = false;
     Status s = parseOptions(argc, argv, options, usageError);
     // The driver is chosen before the worker starts, so that it inherits the choice.
-    if (s.ok() && options.command != Command::Help)
+    if (s.ok() && options.command != Command::Help && options.command != Command::Version)
         s = selectDriver(options.driver);
     if (!s.ok()) {
         std::fprintf(stderr, "%s\n", s.message().c_str());
@@ -71,23 +77,22 @@ int main(int argc, char** argv)
         std::fputs(helpText(), stdout);
         return kExitOk;
     }
+    if (options.command == Command::Version) {
+        std::printf("%s\n", versionLine().c_str());
+        return kExitOk;
+    }
 
-    const Status platform = checkPlatformFeatures(options);
+    Status platform = checkPlatformFeatures(options);
+    if (platform.ok())
+        platform = checkReportPaths(options);
     if (!platform.ok()) {
         std::fprintf(stderr, "%s\n", platform.message().c_str());
         return platform.exitCode();
     }
 
     const std::unique_ptr<Supervisor> supervisor = makeSupervisor(options.inProcess);
-    if (options.command == Command::Validate) {
-        InputSourceFactories inputs;
-        const Status given = inputFactories(options.inputs, inputs);
-        if (!given.ok()) {
-            std::fprintf(stderr, "%s\n", given.message().c_str());
-            return given.exitCode();
-        }
-        return runValidate(options, *supervisor, inputs);
-    }
+    if (options.command == Command::Validate)
+        return runValidation(options, *supervisor);
 
     WorkerOptions wo;
     wo.timeoutSeconds = options.timeoutSeconds;
@@ -98,6 +103,7 @@ int main(int argc, char** argv)
         // A progress bar the worker left on the terminal line is cleared first.
         const char* clear = isatty(STDERR_FILENO) == 1 ? "\r\033[K" : "";
         std::fprintf(stderr, "%sffglhost: error: %s\n", clear, faultLine(end).c_str());
+        writeFaultReport(options, end);
         return kExitFailed;
     }
     return end.status;

@@ -88,6 +88,7 @@ public:
     // the stage, valid while it lives.
     void collectStages(std::vector<Stage*>& out);
 
+    StageRole role() const { return plan_.role; }
     const PluginDescription& description() const { return description_; }
     const std::vector<ResolvedSetting>& settings() const { return settings_; }
     const kxhost::Framebuffer& framebuffer() const { return framebuffer_; }

@@ -53,12 +53,14 @@ void field(std::string& out, const std::string& label, const std::string& value)
 }
 
 // Display texts of every parameter's default, read from a fresh instance (buffers have none).
-Status readDisplayTexts(const Plugin& plugin, const PluginDescription& d, std::vector<std::string>& texts)
+Status readDisplayTexts(const Plugin& plugin, const PluginDescription& d, std::vector<std::string>& texts,
+                        std::string& renderer)
 {
     std::unique_ptr<kxhost::HeadlessGL> gl;
     Status s = openContext(gl);
     if (!s.ok())
         return s;
+    renderer = printable(gl->renderer());
     kxhost::Framebuffer framebuffer;
     std::string error;
     if (!framebuffer.create(kInfoFrameSize, kInfoFrameSize, error))
@@ -82,23 +84,33 @@ Status readDisplayTexts(const Plugin& plugin, const PluginDescription& d, std::v
 
 } // namespace
 
-Status runInfo(const Options& options, std::string& report)
+Status runInfo(const Options& options, std::string& report, RunReport& facts)
 {
     report.clear();
+    facts.plugins.assign(1, ReportPlugin());
+    ReportPlugin& fact = facts.plugins[0];
+    fact.file = options.pluginPath;
     std::unique_ptr<Plugin> plugin;
     Status s = Plugin::open(options.pluginPath, plugin);
     PluginDescription d;
     if (s.ok())
         s = describe(*plugin, d);
-    if (s.ok())
+    if (s.ok()) {
+        fact.name = printable(d.name);
+        fact.uniqueId = printable(d.uniqueId);
+        fact.type = d.type;
         s = checkOpenGL(d, options.pluginPath);
+    }
     std::vector<std::string> displays;
     if (s.ok())
-        s = readDisplayTexts(*plugin, d, displays);
+        s = readDisplayTexts(*plugin, d, displays, facts.renderer);
     if (s.ok())
         s = plugin->deInitialise();
     if (!s.ok())
         return s;
+    fact.described = true;
+    fact.description = d;
+    fact.displays = displays;
 
     const Capabilities& c = d.caps;
     char number[64];

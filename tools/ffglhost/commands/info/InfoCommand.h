@@ -5,12 +5,15 @@
 
 #include "Options.h"
 #include "Status.h"
+#include "report/RunReport.h"
 
 #include <string>
 
 namespace ffglhost {
 
 // On success `report` holds the text for standard output; on failure nothing was printed.
-Status runInfo(const Options& options, std::string& report);
+// `facts` gets the plug-in (its file, and what was read of it before any failure: identity,
+// capabilities, parameter table and display texts) and the GL renderer, for --report.
+Status runInfo(const Options& options, std::string& report, RunReport& facts);
 
 } // namespace ffglhost

@@ -109,14 +109,41 @@ Status renderFrames(Chain& chain, const Options& o, const std::string& outPath, 
 
 } // namespace
 
+void addChainPlugins(const Chain& chain, bool also, const std::vector<std::vector<double>>& stageMs,
+                     RunReport& facts)
+{
+    for (std::size_t i = 0; i < chain.stages().size(); ++i) {
+        const Stage& stage = *chain.stages()[i];
+        const PluginDescription& d = stage.description();
+        ReportPlugin p;
+        p.file = stage.label();
+        p.name = printable(d.name);
+        p.uniqueId = printable(d.uniqueId);
+        p.type = d.type;
+        switch (stage.role()) {
+        case StageRole::First: p.role = "main"; break;
+        case StageRole::Then: p.role = "then"; break;
+        case StageRole::Input: p.role = "input"; break;
+        }
+        if (also)
+            p.role = "also";
+        if (i < stageMs.size() && !stageMs[i].empty()) {
+            p.timed = true;
+            p.frameTime = summarize(stageMs[i]);
+        }
+        facts.plugins.push_back(p);
+    }
+}
+
 std::string defaultOutputPath(const std::string& pluginName, bool folder)
 {
     return "out/" + fileStem(pluginName) + (folder ? "" : ".png");
 }
 
-Status runRender(const Options& o, std::string& report)
+Status runRender(const Options& o, std::string& report, RunReport& facts)
 {
     report.clear();
+    facts.plugins.clear();
     // A video needs ffmpeg: find it before the plug-in runs at all.
     const bool withVideo = !o.videoPath.empty();
     VideoTool videoTool;
@@ -138,6 +165,12 @@ Status runRender(const Options& o, std::string& report)
     VideoEncoder video;
     if (s.ok())
         s = renderFrames(chain, o, outPath, withVideo ? &videoTool : nullptr, video, r);
+    facts.renderer = r.renderer;
+    // The plug-ins as far as the chain got them open; the command line's files before that.
+    if (chain.stages().empty())
+        addCommandLinePlugins(o, facts);
+    else
+        addChainPlugins(chain, false, r.stageMs, facts);
     if (s.ok() && withVideo)
         s = video.finish();
     if (s.ok())
@@ -154,6 +187,13 @@ Status runRender(const Options& o, std::string& report)
         return s;
 
     const TimingSummary t = summarize(r.frameMs);
+    facts.rendered = true;
+    facts.frameTime = t;
+    facts.files = r.written;
+    if (withVideo) {
+        facts.files.push_back(o.videoPath);
+        facts.video = o.videoPath;
+    }
     report += "rendered " + std::to_string(t.count) + (t.count == 1 ? " frame of " : " frames of ") + chain.name() +
               " at " + std::to_string(o.width) + "x" + std::to_string(o.height) + "\n";
     report += "frame time (code 17 process OpenGL, glFinish inside the timed region): median " + formatMs(t.medianMs) +

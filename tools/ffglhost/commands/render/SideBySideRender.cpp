@@ -173,6 +173,26 @@ std::string outputText(const Lane& lane, bool folder)
            std::filesystem::path(lane.written.back()).filename().string() + ")";
 }
 
+// Every lane's plug-ins once all could be opened (a lane of one plug-in with its frame times),
+// else the command line's files.
+void addLanePlugins(const Options& o, const std::vector<Lane>& lanes, RunReport& facts)
+{
+    facts.plugins.clear();
+    for (const Lane& lane : lanes) {
+        if (lane.chain.stages().empty()) {
+            facts.plugins.clear();
+            addCommandLinePlugins(o, facts);
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+        std::vector<std::vector<double>> ms;
+        if (lanes[i].chain.stages().size() == 1)
+            ms.push_back(lanes[i].frameMs);
+        addChainPlugins(lanes[i].chain, i > 0, ms, facts);
+    }
+}
+
 } // namespace
 
 std::string alsoOutputPath(const std::string& mainOut, const std::string& pluginName, bool folder,
@@ -193,7 +213,7 @@ std::string alsoOutputPath(const std::string& mainOut, const std::string& plugin
     }
 }
 
-Status runSideBySide(const Options& o, std::string& report)
+Status runSideBySide(const Options& o, std::string& report, RunReport& facts)
 {
     report.clear();
     std::vector<Lane> lanes;
@@ -202,6 +222,8 @@ Status runSideBySide(const Options& o, std::string& report)
     std::string renderer;
     if (s.ok())
         s = renderLanes(o, lanes, reportLines, renderer);
+    facts.renderer = renderer;
+    addLanePlugins(o, lanes, facts);
     for (std::size_t i = 0; s.ok() && i < lanes.size(); ++i)
         s = lanes[i].chain.deInitialise();
     const bool folder = o.every > 0;
@@ -212,6 +234,11 @@ Status runSideBySide(const Options& o, std::string& report)
     }
     if (!s.ok())
         return s;
+
+    facts.rendered = true;
+    facts.frameTime = summarize(lanes[0].frameMs);
+    for (const Lane& lane : lanes)
+        facts.files.insert(facts.files.end(), lane.written.begin(), lane.written.end());
 
     report += "rendered " + std::to_string(o.frames) + (o.frames == 1 ? " frame" : " frames") + " of each of " +
               std::to_string(lanes.size()) + " plug-ins side by side at " + std::to_string(o.width) + "x" +

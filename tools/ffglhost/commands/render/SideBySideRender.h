@@ -15,6 +15,7 @@
 
 #include "Options.h"
 #include "Status.h"
+#include "report/RunReport.h"
 
 #include <string>
 #include <vector>
@@ -22,8 +23,10 @@
 namespace ffglhost {
 
 // Runs the render of `options` (whose alsoPaths is not empty). On success `report` holds the
-// summary for standard output; the progress bar, if any, goes to standard error.
-Status runSideBySide(const Options& options, std::string& report);
+// summary for standard output; the progress bar, if any, goes to standard error. `facts` gets
+// what runRender gives it (RenderCommand.h); the render's frame times are the main plug-in's
+// (its chain's), and each --also plug-in has its own.
+Status runSideBySide(const Options& options, std::string& report, RunReport& facts);
 
 // The output of a plug-in named `pluginName` rendered next to the main one whose output is
 // `mainOut`: "-<name>" goes before the extension of a file ("a.png" gives "a-Name.png") or at

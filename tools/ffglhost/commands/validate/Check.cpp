@@ -53,15 +53,22 @@ Outcome Check::outcome() const
     return warningCount_ > 0 ? Outcome::Warn : Outcome::Pass;
 }
 
-std::string Check::line() const
+std::string Check::message() const
 {
     switch (outcome()) {
-    case Outcome::Pass: return "PASS  " + name_;
-    case Outcome::Warn: return "WARN  " + name_ + ": " + joined(warnings_, warningCount_);
-    case Outcome::Fail: return "FAIL  " + name_ + ": " + joined(failures_, failureCount_);
+    case Outcome::Pass: return "";
+    case Outcome::Warn: return joined(warnings_, warningCount_);
+    case Outcome::Fail: return joined(failures_, failureCount_);
     case Outcome::Skip: break;
     }
-    return "SKIP  " + name_ + ": " + skipped_;
+    return skipped_;
+}
+
+std::string Check::line() const
+{
+    static const char* const tags[4] = {"PASS  ", "WARN  ", "FAIL  ", "SKIP  "};
+    const Outcome o = outcome();
+    return tags[static_cast<int>(o)] + name_ + (o == Outcome::Pass ? "" : ": " + message());
 }
 
 namespace {

@@ -37,6 +37,9 @@ public:
     // "WARN  <name>: ...", "SKIP  <name>: <reason>". No newline. Plug-in texts in problems must
     // already be printable.
     std::string line() const;
+    // What the line says after the name: the problems shown, or the reason for a skip; empty
+    // for a pass.
+    std::string message() const;
 
     // Problems shown on a check's line; the rest are counted.
     static constexpr std::size_t kShownProblems = 3;

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
@@ -31,6 +32,8 @@ const GLenum kHostModes[] = {GL_MODELVIEW, GL_TEXTURE, GL_PROJECTION};
 const float kFloodValues[] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
                               -std::numeric_limits<float>::infinity(), 3.0e38f, -3.0e38f, -0.5f};
 const char kTestText[] = "ffglhost validate";
+// Values the seed chooses for each parameter (values check) and for the flood.
+constexpr std::size_t kSeededValues = 2;
 
 std::string floatText(float v)
 {
@@ -156,19 +159,26 @@ void checkNewInstanceDefaults(const Plugin& plugin, const PluginInstance& instan
 }
 
 // The values the set-and-read check writes to an entry of `type`.
-std::vector<float> testValues(const ParameterEntry& e)
+// The values tried on a parameter: fixed ones, and for types that read back exactly some the
+// seed chooses.
+std::vector<float> testValues(const ParameterEntry& e, const SeededChoices& choices)
 {
     if (e.type == FF_TYPE_BOOLEAN)
         return {0.f, 1.f};
     if (e.type == FF_TYPE_EVENT)
         return {1.f, 0.f};
-    if (takesUnitValue(e.type))
-        return {0.f, 1.f, 0.25f, 0.75f};
+    if (takesUnitValue(e.type)) {
+        std::vector<float> values = {0.f, 1.f, 0.25f, 0.75f};
+        if (readsBackExactly(e.type))
+            for (float v : choices.unitValues(e.index, kSeededValues))
+                values.push_back(v);
+        return values;
+    }
     return {e.defaultValue}; // options: the default option is the one value known to exist
 }
 
-void checkValues(const Plugin& plugin, const PluginInstance& instance, const ValidatedMetadata& m, Check& values,
-                 Check& display)
+void checkValues(const Plugin& plugin, const PluginInstance& instance, const ValidatedMetadata& m,
+                 const SeededChoices& choices, Check& values, Check& display)
 {
     for (const ParameterEntry& e : m.parameters) {
         if (!e.usable || e.type == FF_TYPE_BUFFER)
@@ -185,7 +195,7 @@ void checkValues(const Plugin& plugin, const PluginInstance& instance, const Val
             }
             readDisplay(plugin, instance, e, kMaxPluginTextLength, "for a text it was set to", display);
         } else {
-            for (float v : testValues(e)) {
+            for (float v : testValues(e, choices)) {
                 const std::string after = " after " + floatText(v);
                 if (!setValue(plugin, instance, e.index, v)) {
                     values.fail(e.label + ": code 8 (set parameter) returned failure for " + floatText(v));
@@ -230,13 +240,16 @@ void checkFrames(ValidationRig& rig, PluginInstance& instance, Check& frames, Ch
 }
 
 void checkFlood(const Plugin& plugin, ValidationRig& rig, PluginInstance& instance, const ValidatedMetadata& m,
-                Check& c)
+                const SeededChoices& choices, Check& c)
 {
+    std::vector<float> flood(std::begin(kFloodValues), std::end(kFloodValues));
+    for (float v : choices.outsideValues(kSeededValues))
+        flood.push_back(v);
     // Out-of-range read-backs and long display texts are worth knowing but no fault: hosts are to
     // send 0..1, and a plug-in may keep what it was sent. One example each, and how many.
     std::vector<std::string> range(m.parameters.size());
     std::vector<std::string> longTexts(m.parameters.size());
-    for (float v : kFloodValues) {
+    for (float v : flood) {
         const std::string after = "after " + floatText(v);
         for (std::size_t i = 0; i < m.parameters.size(); ++i) {
             const ParameterEntry& e = m.parameters[i];
@@ -363,8 +376,9 @@ struct InstanceChecks::Parts {
     std::unique_ptr<PluginInstance> shared;
 };
 
-InstanceChecks::InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup)
-    : plugin_(plugin), meta_(meta), setup_(setup), parts_(std::make_unique<Parts>())
+InstanceChecks::InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup,
+                               uint32_t seed)
+    : plugin_(plugin), meta_(meta), setup_(setup), choices_(seed), parts_(std::make_unique<Parts>())
 {
 }
 
@@ -432,7 +446,7 @@ void InstanceChecks::values(Check& values, Check& display)
         (void)skipped(display, true);
         return;
     }
-    checkValues(plugin_, *parts_->shared, meta_, values, display);
+    checkValues(plugin_, *parts_->shared, meta_, choices_, values, display);
 }
 
 void InstanceChecks::frames(Check& frames, Check& transform, Check& attributes, Check& inputs)
@@ -449,7 +463,7 @@ void InstanceChecks::frames(Check& frames, Check& transform, Check& attributes, 
 void InstanceChecks::flood(Check& c)
 {
     if (!skipped(c, true))
-        checkFlood(plugin_, parts_->rig, *parts_->shared, meta_, c);
+        checkFlood(plugin_, parts_->rig, *parts_->shared, meta_, choices_, c);
 }
 
 void InstanceChecks::sideBySide(Check& c)

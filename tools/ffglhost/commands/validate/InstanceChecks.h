@@ -1,7 +1,7 @@
 // The validator's checks that need a GL context: instances created and destroyed many times,
 // parameter indices past the table, values set and read back through a live instance, display
 // texts, frames and the GL state and input textures they leave behind, a flood of extreme
-// parameter values, several instances rendering alternately, and for effects the input counts,
+// parameter values (the values and the flood also try values chosen by the seed), several instances rendering alternately, and for effects the input counts,
 // padded inputs and whether every input shows (EffectChecks.h). Every watched call (codes 17,
 // 18, 19) runs in the known host state of HostGLState.h and is compared against it afterwards
 // (WatchedCall.h).
@@ -12,6 +12,7 @@
 #include "Status.h"
 #include "commands/validate/Check.h"
 #include "commands/validate/MetadataChecks.h"
+#include "commands/validate/SeededChoices.h"
 #include "commands/validate/ValidationRig.h"
 #include "plugin/PluginLoader.h"
 
@@ -33,7 +34,9 @@ constexpr int kSideBySideInstances = 4;
 // must outlive it. Destroy it with the GL context current.
 class InstanceChecks {
 public:
-    InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup);
+    // `seed` decides the values the values and flood checks try besides their fixed ones
+    // (SeededChoices.h).
+    InstanceChecks(const Plugin& plugin, const ValidatedMetadata& meta, const FrameSetup& setup, uint32_t seed);
     ~InstanceChecks();
     InstanceChecks(const InstanceChecks&) = delete;
     InstanceChecks& operator=(const InstanceChecks&) = delete;
@@ -68,6 +71,7 @@ private:
     const Plugin& plugin_;
     const ValidatedMetadata& meta_;
     FrameSetup setup_;
+    SeededChoices choices_;
     std::unique_ptr<Parts> parts_;
     std::string unavailable_; // why the instance checks cannot run; empty while they can
 };

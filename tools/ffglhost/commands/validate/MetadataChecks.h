@@ -32,6 +32,7 @@ struct ParameterEntry {
 // What the metadata checks learnt, for the checks that follow.
 struct ValidatedMetadata {
     std::string name; // printable
+    std::string uniqueId; // printable
     uint32_t type = 0;
     uint32_t minInputs = 0;
     uint32_t maxInputs = 0;

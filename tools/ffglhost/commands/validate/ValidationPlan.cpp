@@ -64,6 +64,36 @@ std::string checkName(CheckId check)
     return "unknown check";
 }
 
+const char* checkId(CheckId check)
+{
+    switch (check) {
+    case CheckId::Info: return "info-record";
+    case CheckId::Extended: return "extended-info";
+    case CheckId::Initialise: return "initialise";
+    case CheckId::Capabilities: return "capabilities";
+    case CheckId::Table: return "parameter-table";
+    case CheckId::Defaults: return "parameter-defaults";
+    case CheckId::Consistent: return "consistency";
+    case CheckId::Cycles: return "instance-cycles";
+    case CheckId::PastTable: return "indices-past-table";
+    case CheckId::NewDefaults: return "new-instance-defaults";
+    case CheckId::Values: return "values-read-back";
+    case CheckId::Display: return "display-texts";
+    case CheckId::Frames: return "frames";
+    case CheckId::Transform: return "transform-state";
+    case CheckId::Attributes: return "attributes-kept";
+    case CheckId::InputsKept: return "input-textures-kept";
+    case CheckId::Flood: return "flood";
+    case CheckId::SideBySide: return "side-by-side";
+    case CheckId::InputCounts: return "input-counts";
+    case CheckId::PaddedInputs: return "padded-inputs";
+    case CheckId::UsesInputs: return "every-input-shows";
+    case CheckId::Destroy: return "destroy";
+    case CheckId::Deinitialise: return "deinitialise";
+    }
+    return "unknown";
+}
+
 int stepOf(int check)
 {
     for (int s = 0; s < kStepCount; ++s) {

@@ -65,6 +65,10 @@ constexpr int kInstanceStep = 6;
 // What the check makes sure of, as its line names it.
 std::string checkName(CheckId check);
 inline std::string checkName(int check) { return checkName(static_cast<CheckId>(check)); }
+// The check's stable machine name in reports ("input-textures-kept"): lower case words joined by
+// '-', unique, never changed once published (a CI server keys its history on it).
+const char* checkId(CheckId check);
+inline const char* checkId(int check) { return checkId(static_cast<CheckId>(check)); }
 // The step a check belongs to.
 int stepOf(int check);
 // Whether a check is about input textures, for effects alone (see above).

@@ -1,9 +1,10 @@
 // How far a validation has got, shared between the validating worker and its supervisor
-// (worker/WorkerShared.h): which step the worker is in, the outcome of every check reported so far,
-// which steps took a worker down, whether the checks for effects apply, and the facts the
-// report's header needs. The worker prints each check's line itself and notes its outcome here;
-// the supervisor prints the lines of the checks a crash or hang cut short and the summary from
-// these outcomes.
+// (worker/WorkerShared.h): which step the worker is in, the outcome, message and time of every
+// check reported so far, which steps took a worker down, whether the checks for effects apply,
+// and the facts the report's header and the report files need (the plug-in's identity, what
+// feeds its input slots, the GL renderer). The worker prints each check's line itself and notes
+// it here; the supervisor prints the lines of the checks a crash or hang cut short, the summary
+// from these outcomes, and writes the report files from them.
 //
 // Plain lock-free atomics; the worker's main thread writes while it runs, the supervisor between
 // workers (and reads once a worker is gone).
@@ -21,6 +22,10 @@ namespace ffglhost {
 
 constexpr std::size_t kRendererTextCapacity = 256;
 constexpr std::size_t kFailureTextCapacity = 1024;
+// A check's message as the reports keep it; a longer one is cut, ending in " ...".
+constexpr std::size_t kCheckMessageCapacity = 2048;
+constexpr std::size_t kIdentityTextCapacity = 32; // the FFGL name (16) and unique ID (4)
+constexpr std::size_t kInputsTextCapacity = 2048; // the input slots' sources, one a line
 
 class ValidationProgress {
 public:
@@ -40,9 +45,13 @@ public:
     void setStage(int32_t stage) { stage_.store(stage, std::memory_order_release); }
     int32_t stage() const { return stage_.load(std::memory_order_acquire); }
 
-    void report(int check, Outcome outcome);
+    // A check's outcome, with what its line says after the name (Check::message()) and how long
+    // the step that computed it took (on the step's first check).
+    void report(int check, Outcome outcome, const std::string& message = std::string(), double seconds = 0.0);
     bool reported(int check) const;
     Outcome outcome(int check) const;
+    std::string message(int check) const;
+    double seconds(int check) const;
     // Every reported outcome, in check order (for the summary).
     std::vector<Outcome> outcomes() const;
 
@@ -68,6 +77,15 @@ public:
     void setFailure(const std::string& text);
     std::string failure() const;
 
+    // The plug-in's identity as code 0 gave it (printable), once a worker read it; type -1 until then.
+    void setIdentity(const std::string& name, const std::string& uniqueId, uint32_t type);
+    std::string name() const;
+    std::string uniqueId() const;
+    int64_t type() const { return type_.load(std::memory_order_acquire); }
+    // Where each input slot's pictures come from ("pattern:card"), slot 0 first.
+    void setInputs(const std::vector<std::string>& labels);
+    std::vector<std::string> inputs() const;
+
 private:
     std::atomic<int32_t> stage_;
     std::atomic<uint8_t> outcomes_[kCheckCount]; // 0: not reported; else 1 + Outcome
@@ -77,6 +95,12 @@ private:
     std::atomic<bool> finished_;
     std::atomic<char> renderer_[kRendererTextCapacity];
     std::atomic<char> failure_[kFailureTextCapacity];
+    std::atomic<char> messages_[kCheckCount][kCheckMessageCapacity];
+    std::atomic<uint32_t> milliseconds_[kCheckCount];
+    std::atomic<char> name_[kIdentityTextCapacity];
+    std::atomic<char> uniqueId_[kIdentityTextCapacity];
+    std::atomic<int64_t> type_;
+    std::atomic<char> inputs_[kInputsTextCapacity];
 };
 
 } // namespace ffglhost

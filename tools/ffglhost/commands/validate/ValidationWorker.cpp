@@ -10,6 +10,7 @@
 #include "worker/Supervisor.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -35,6 +36,8 @@ Status checkRunnable(const Plugin& plugin, const std::string& path, ValidatedMet
         return Status::badInput(path + " does not do OpenGL processing (capability 4 is not 1): not an FFGL plug-in "
                                        "this host can run");
     meta.name = printable(std::string(info.PluginName, strnlen(info.PluginName, FF_PLUGIN_NAME_SIZE)));
+    meta.uniqueId =
+        printable(std::string(info.PluginUniqueID, strnlen(info.PluginUniqueID, FF_UNIQUE_ID_SIZE)));
     meta.type = info.PluginType;
     meta.minInputs = inputFrames(plugin.capability(FF_CAP_MINIMUMINPUTFRAMES));
     meta.maxInputs = inputFrames(plugin.capability(FF_CAP_MAXIMUMINPUTFRAMES));
@@ -81,6 +84,7 @@ std::string inputsHeader(const ValidatedMetadata& m, const ValidationRig& rig)
 struct Worker {
     const Options& options;
     const InputSourceFactories& inputs;
+    bool fitInputs;
     ValidationProgress& progress;
     int reportFd;
     std::unique_ptr<Plugin> plugin;
@@ -105,18 +109,28 @@ struct Worker {
         s = checkRunnable(*plugin, options.pluginPath, meta);
         if (!s.ok())
             return s;
-        if (!inputs.empty() && meta.maxInputs == 0)
+        progress.setIdentity(meta.name, meta.uniqueId, meta.type);
+        if (!fitInputs && !inputs.empty() && meta.maxInputs == 0)
             return Status::badInput("--input: " + printable(meta.name) + " takes no input (it announces no input "
                                     "slot, capability 11)");
-        if (inputs.size() > meta.maxInputs)
+        if (!fitInputs && inputs.size() > meta.maxInputs)
             return Status::badInput("--input: " + printable(meta.name) + " takes at most " +
                                     std::to_string(meta.maxInputs) + (meta.maxInputs == 1 ? " input" : " inputs") +
                                     ", and " + std::to_string(inputs.size()) + " are given");
         progress.setEffect(isEffect(meta));
+        // Sources past the slots the plug-in has are not used (slotSources).
         instances = std::make_unique<InstanceChecks>(
             *plugin, meta,
-            FrameSetup{options.width, options.height, inputsFor(meta), slotSources(inputs, slotsFor(meta))});
-        return instances->createRig();
+            FrameSetup{options.width, options.height, inputsFor(meta), slotSources(inputs, slotsFor(meta))},
+            options.seed);
+        s = instances->createRig();
+        if (s.ok() && isEffect(meta)) {
+            std::vector<std::string> labels;
+            for (std::size_t slot = 0; slot < instances->rig().slots(); ++slot)
+                labels.push_back(printable(instances->rig().sourceLabel(slot)));
+            progress.setInputs(labels);
+        }
+        return s;
     }
 
     void printHeader()
@@ -124,7 +138,7 @@ struct Worker {
         (void)writeText(reportFd, "validating " + (meta.name.empty() ? std::string("(unnamed)") : meta.name) + " (" +
                                       options.pluginPath + ") at " + std::to_string(options.width) + "x" +
                                       std::to_string(options.height) + inputsHeader(meta, instances->rig()) +
-                                      " on " + progress.renderer() + "\n");
+                                      " on " + progress.renderer() + ", seed " + std::to_string(options.seed) + "\n");
         progress.setHeaderPrinted();
     }
 
@@ -176,10 +190,10 @@ struct Worker {
 
 } // namespace
 
-int runValidationWorker(const Options& o, const InputSourceFactories& inputs, int first, int reportFd,
-                        ValidationProgress& progress)
+int runValidationWorker(const Options& o, const InputSourceFactories& inputs, bool fitInputs, int first,
+                        int reportFd, ValidationProgress& progress)
 {
-    Worker w{o, inputs, progress, reportFd, nullptr, nullptr, ValidatedMetadata(), nullptr};
+    Worker w{o, inputs, fitInputs, progress, reportFd, nullptr, nullptr, ValidatedMetadata(), nullptr};
     progress.setStage(ValidationProgress::kStarting);
     const Status s = w.start();
     if (!s.ok()) {
@@ -209,12 +223,17 @@ int runValidationWorker(const Options& o, const InputSourceFactories& inputs, in
         const int firstCheck = static_cast<int>(kSteps[step].first);
         for (int c = 0; c < kSteps[step].checks; ++c)
             checks.emplace_back(checkName(firstCheck + c));
+        const auto started = std::chrono::steady_clock::now();
         w.run(step, checks);
+        // The step's time goes to its first check: its checks are computed together.
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         for (int c = 0; c < kSteps[step].checks; ++c) {
             if (!progress.applies(firstCheck + c))
                 continue;
-            (void)writeText(reportFd, checks[static_cast<std::size_t>(c)].line() + "\n");
-            progress.report(firstCheck + c, checks[static_cast<std::size_t>(c)].outcome());
+            const Check& check = checks[static_cast<std::size_t>(c)];
+            (void)writeText(reportFd, check.line() + "\n");
+            progress.report(firstCheck + c, check.outcome(), check.message(), seconds);
+            seconds = 0.0;
         }
     }
     progress.setFinished();

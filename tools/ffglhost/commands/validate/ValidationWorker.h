@@ -17,11 +17,14 @@
 
 namespace ffglhost {
 
-// Runs steps `first` .. last, an effect's input slots fed from `inputs` and the default patterns
-// (ValidationInputs.h). Returns the exit status: 0 when every step ran (the progress is then
+// Runs steps `first` .. last of the validation of options.pluginPath with the choices of
+// options.seed (SeededChoices.h), an effect's input slots fed from `inputs` and the default
+// patterns (ValidationInputs.h). With `fitInputs` (several plug-ins validated in one run) a
+// plug-in takes the sources for the slots it has and no more, where one named alone refuses
+// sources it cannot take. Returns the exit status: 0 when every step ran (the progress is then
 // finished), else the status of the failure that kept it from getting ready (its message is
 // printed to standard error and noted in the progress).
-int runValidationWorker(const Options& options, const InputSourceFactories& inputs, int first, int reportFd,
-                        ValidationProgress& progress);
+int runValidationWorker(const Options& options, const InputSourceFactories& inputs, bool fitInputs, int first,
+                        int reportFd, ValidationProgress& progress);
 
 } // namespace ffglhost
