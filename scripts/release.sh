@@ -55,6 +55,8 @@ bash scripts/build-windows.sh >/dev/null
 name=quorus-$version-windows-x64
 mkdir -p "$staging/$name"
 cp build-win64/plugins/*.dll build-win64/ffglhost.exe "$staging/$name"/
+# The DLLs are stripped by their build; the host's debug information stays in build-win64/.
+x86_64-w64-mingw32-strip "$staging/$name/ffglhost.exe"
 plugins=$(cd "$staging/$name" && ls -1 *.dll | sed 's/\.dll$//' | paste -sd, - | sed 's/,/, /g')
 sed -e "s/@VERSION@/$version/g" -e "s/@PLUGINS@/$plugins/g" scripts/release-INSTALL.txt.in |
   sed 's/$/\r/' >"$staging/$name/INSTALL.txt"
