@@ -58,7 +58,7 @@ part() {
   local filters=()
   for f in "$@"; do filters+=(--filter "$f"); done
   gcovr -r . --object-directory "$build" "${filters[@]}" --exclude '.*/tests?/.*' --print-summary \
-    -o /dev/null 2>/dev/null | awk -v n="$name" '/^lines:/ { gsub(/[()]/, ""); printf "| %-10s | %8s | %6s of %6s |\n", n, $2, $3, $5 }'
+    -o /dev/null 2>/dev/null | awk -v n="$name" '/^lines:/ { gsub(/[()]/, ""); printf "| %-10s | %8s | %6s of %6s |\n", n, $2, $3, $6 }'
 }
 {
   echo "Line coverage by the suite ($(git rev-parse --short HEAD 2>/dev/null || echo tree), $(date -u +%Y-%m-%d))"
