@@ -51,14 +51,17 @@ if [ "$run_tests" -eq 1 ]; then
 fi
 
 mkdir -p "$out"
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kx-coverage.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
 # Each part's lines: "<covered> <total>", from gcovr's summary of the files below its folders.
 part() {
   local name=$1
   shift
   local filters=()
   for f in "$@"; do filters+=(--filter "$f"); done
+  # gcovr replaces the file it writes, so its report goes to a scratch file (never /dev/null).
   gcovr -r . --object-directory "$build" "${filters[@]}" --exclude '.*/tests?/.*' --print-summary \
-    -o /dev/null 2>/dev/null | awk -v n="$name" '/^lines:/ { gsub(/[()]/, ""); printf "| %-10s | %8s | %6s of %6s |\n", n, $2, $3, $6 }'
+    -o "$scratch/part.txt" 2>/dev/null | awk -v n="$name" '/^lines:/ { gsub(/[()]/, ""); printf "| %-10s | %8s | %6s of %6s |\n", n, $2, $3, $6 }'
 }
 {
   echo "Line coverage by the suite ($(git rev-parse --short HEAD 2>/dev/null || echo tree), $(date -u +%Y-%m-%d))"
