@@ -165,11 +165,13 @@ HANDLE inheritableCopy(HANDLE h)
 
 std::wstring handleText(HANDLE h) { return std::to_wstring(reinterpret_cast<uintptr_t>(h)); }
 
-// Passes what the pipe holds now on to standard error and into `tail`; false at its end.
+// Passes what the pipe holds now (at most a pipe's buffer, so that a plug-in printing without
+// end does not keep the watchdog from its next look) on to standard error and into `tail`;
+// false at its end.
 bool forward(HANDLE pipe, OutputTail& tail)
 {
     char buf[kReadChunk];
-    for (;;) {
+    for (DWORD done = 0; done < kPipeBytes;) {
         DWORD available = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
             return false; // broken: every writer is gone and nothing is left
@@ -182,7 +184,9 @@ bool forward(HANDLE pipe, OutputTail& tail)
         // As the worker wrote them: its line ends are already the console's.
         DWORD written = 0;
         WriteFile(GetStdHandle(STD_ERROR_HANDLE), buf, n, &written, nullptr);
+        done += n;
     }
+    return true;
 }
 
 void drain(HANDLE pipe, OutputTail& tail)
