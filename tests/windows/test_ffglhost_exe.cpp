@@ -451,6 +451,33 @@ TEST_P(BrokenPlugin, ValidateAndRenderReportTheFaultAndTheHostCarriesOn)
 INSTANTIATE_TEST_SUITE_P(Plugins, BrokenPlugin, ::testing::ValuesIn(kBrokenPlugins),
                          [](const ::testing::TestParamInfo<Broken>& info) { return std::string(info.param.plugin); });
 
+TEST_F(FfglhostExe, WorkersGetTheArgumentsAsGiven)
+{
+    // A worker parses the host's command line again, and validate's fresh workers get the
+    // plug-in's path as a word of their own: blanks must survive both.
+    const fs::path folder = inputs() / "a folder";
+    fs::create_directories(folder);
+    const fs::path broken = folder / "Crash Frame.dll";
+    fs::copy_file(kBroken / "CrashFrame.dll", broken);
+    const auto v = host({"validate", broken.string(), "--size", "16x16"});
+    EXPECT_EQ(v.status, 1) << v.out << v.err;
+    const auto out = programrun::lines(v.out);
+    ASSERT_EQ(out.size(), kSourceChecks + 2) << v.out << v.err;
+    EXPECT_TRUE(startsWith(out.front(), "validating CrashFrame (" + broken.string() + ") at 16x16")) << out.front();
+    EXPECT_TRUE(startsWith(out[kSourceChecks], "PASS  de-initialise")) << "the last worker found the plug-in\n" << v.out;
+
+    const auto r = host({"render", dll("Afterglow"), "--set", "Hue Drift=0.5", "--size", "16x16", "--frames", "1",
+                         "--out", "a b\\c.png"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "parameter Hue Drift = 0.5 ")) << r.out;
+    EXPECT_EQ(written(), std::vector<std::string>{"a b/c.png"});
+
+    // The worker's own argument is not for people.
+    const auto w = host({"--ffglhost-worker", "1,0", "0", "info", dll("Quorus")});
+    EXPECT_EQ(w.status, 2);
+    EXPECT_EQ(programrun::lines(w.err).size(), 1u) << w.err;
+}
+
 TEST_F(FfglhostExe, FramesWrittenBeforeACrashAreWholeAndNoTemporaryFileStays)
 {
     // Frame 12 crashes; frames go out through a read-back ring and a writer queue, so some of the
