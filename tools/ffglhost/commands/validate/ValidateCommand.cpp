@@ -94,6 +94,7 @@ int runValidate(const Options& o, Supervisor& supervisor, const InputSourceFacto
     int status = kExitOk; // a worker's own failing exit after the last check (a sanitizer's leak report)
     while (first < kStepCount) {
         progress.startWorker();
+        wo.jobWords = validationJobWords(first, o.pluginPath);
         const WorkerEnd end = supervisor.run(
             [&o, &inputs, first, &progress](int reportFd) {
                 return runValidationWorker(o, inputs, first, reportFd, progress);

@@ -10,10 +10,12 @@
 #include "worker/Supervisor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace ffglhost {
@@ -219,6 +221,33 @@ int runValidationWorker(const Options& o, const InputSourceFactories& inputs, in
     }
     progress.setFinished();
     return 0;
+}
+
+std::vector<std::string> validationJobWords(int first, const std::string& pluginPath)
+{
+    return {std::to_string(first), pluginPath};
+}
+
+int runValidationJob(const Options& options, const std::vector<std::string>& words, int reportFd,
+                     ValidationProgress& progress)
+{
+    int first = -1;
+    const char* text = words.empty() ? "" : words[0].c_str();
+    const auto parsed = std::from_chars(text, text + std::strlen(text), first);
+    if (words.size() != 2 || parsed.ec != std::errc() || *parsed.ptr != '\0' || first < 0 || first > kStepCount) {
+        std::fprintf(stderr, "ffglhost: error: a validation worker was started without its step\n");
+        return kExitFailed;
+    }
+    Options o = options;
+    o.pluginPath = words[1];
+    InputSourceFactories inputs;
+    const Status s = inputFactories(o.inputs, inputs);
+    if (!s.ok()) {
+        progress.setFailure(s.message());
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+        return s.exitCode();
+    }
+    return runValidationWorker(o, inputs, first, reportFd, progress);
 }
 
 } // namespace ffglhost

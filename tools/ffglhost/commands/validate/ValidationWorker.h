@@ -15,6 +15,9 @@
 #include "commands/validate/ValidationInputs.h"
 #include "commands/validate/ValidationProgress.h"
 
+#include <string>
+#include <vector>
+
 namespace ffglhost {
 
 // Runs steps `first` .. last, an effect's input slots fed from `inputs` and the default patterns
@@ -23,5 +26,14 @@ namespace ffglhost {
 // printed to standard error and noted in the progress).
 int runValidationWorker(const Options& options, const InputSourceFactories& inputs, int first, int reportFd,
                         ValidationProgress& progress);
+
+// What a worker started as a new program (Windows, worker/SpawnedWorker.h) needs besides the
+// host's command line to run the steps from `first` on the plug-in at `pluginPath`
+// (WorkerOptions::jobWords).
+std::vector<std::string> validationJobWords(int first, const std::string& pluginPath);
+// That worker's job: the validation steps `words` name, with `options` parsed from the host's
+// command line and the --input sources made from them again.
+int runValidationJob(const Options& options, const std::vector<std::string>& words, int reportFd,
+                     ValidationProgress& progress);
 
 } // namespace ffglhost
