@@ -7,7 +7,9 @@
 #   libkx-dev  component devel: the framework kit (headers, static libraries, CMake package,
 #              kx-new-effect). Depends on what building an effect against it needs.
 #
-# Both install under /usr, so that find_package(KX) and the plug-in folder need no paths.
+# Both install under /usr, so that find_package(KX) and the plug-in folder need no paths. The 32-bit
+# x86 build (cmake/i386-linux-gnu.cmake) packages quorus alone, as an i386 package for 32-bit hosts;
+# effect developers build 32-bit effects from the 64-bit kit's sources, not from a second kit.
 set(CPACK_PACKAGE_NAME quorus)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Quorus developers")
@@ -15,7 +17,12 @@ set(CPACK_PACKAGE_CONTACT "Quorus developers <quorus@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
-set(CPACK_COMPONENTS_ALL runtime devel)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(CPACK_COMPONENTS_ALL runtime)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE i386)
+else()
+  set(CPACK_COMPONENTS_ALL runtime devel)
+endif()
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -25,13 +32,15 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME quorus)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libegl-mesa0, libgl1-mesa-dri")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "ffmpeg, xvfb")
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "FFGL video generators Quorus and Afterglow, with the ffglhost host
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "FFGL video plug-ins Quorus, Afterglow and Kaleidoscope, with the ffglhost host
  Quorus draws a rotating, fogged 3-D particle network; Afterglow draws orbiting
- lights with feedback trails. Both are FFGL 1.5 source plug-ins, installed in
+ lights with feedback trails; Kaleidoscope mirrors the host's picture around a
+ centre. They are FFGL 1.5 plug-ins (two sources, one effect), installed in
  /usr/lib/ffgl/ for video hosts that load FFGL plug-ins.
  .
- ffglhost loads any FFGL 1.x generator and renders it headless to PNG files or
- video, previews it in an X11 window, validates it, and draws parameter sheets.")
+ ffglhost loads any FFGL 1.x plug-in, feeds effects images, videos, test
+ patterns or other plug-ins, renders headless to PNG files or video, previews in
+ an X11 window, validates, and draws parameter sheets.")
 
 set(CPACK_DEBIAN_DEVEL_PACKAGE_NAME libkx-dev)
 set(CPACK_DEBIAN_DEVEL_PACKAGE_SECTION libdevel)

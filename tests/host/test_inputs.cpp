@@ -110,6 +110,38 @@ TEST_F(Inputs, PngPatternAndDefaultReachTheEffectUprightAndExact)
     }
 }
 
+TEST_F(Inputs, JpegImagesAreReadUprightAndDamagedOnesRefused)
+{
+    HOSTRUN_REQUIRE_DISPLAY();
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed (Debian package ffmpeg; scripts/setup.sh installs it)";
+    // The card as a JPEG: its flat quarters survive the compression within a few levels.
+    const std::vector<unsigned char> card = topDown(ffglhost::drawPattern(ffglhost::Pattern::Card, kWidth, kHeight, 1));
+    ASSERT_TRUE(ffglhost::writePng((inputs() / "card.png").string(), kWidth, kHeight, card).ok());
+    const std::string jpeg = (inputs() / "card.jpg").string();
+    ASSERT_EQ(std::system(("ffmpeg -v error -i " + hostrun::quote((inputs() / "card.png").string()) +
+                           " -q:v 1 -pix_fmt yuvj444p " + hostrun::quote(jpeg))
+                              .c_str()),
+              0);
+    const Result r = invert({"--input", jpeg}, "exact", "jpeg.png");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Image got = image("jpeg.png");
+    // Red top left, green top right, blue bottom left, inverted.
+    const int corners[3][2] = {{4, 4}, {kWidth - 5, 4}, {4, kHeight / 2 + 6}};
+    for (const auto& at : corners) {
+        const std::size_t i = (static_cast<std::size_t>(at[1]) * kWidth + at[0]) * 4;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_NEAR(got.rgba[i + c], 255 - card[i + c], 6) << "pixel " << at[0] << "," << at[1];
+    }
+    // A JPEG cut short is damaged: one line, exit 2, nothing written.
+    const std::string whole = hostrun::readFile(jpeg);
+    std::ofstream(inputs() / "cut.jpg", std::ios::binary) << whole.substr(0, whole.size() / 2);
+    const Result cut = invert({"--input", (inputs() / "cut.jpg").string()}, "exact", "cut.png");
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_NE(cut.err.find("not a valid JPEG image"), std::string::npos) << cut.err;
+    EXPECT_EQ(hostrun::lines(cut.err).size(), 1u) << cut.err;
+}
+
 TEST_F(Inputs, LosslessVideoFeedsFrameByFrameAndLoops)
 {
     HOSTRUN_REQUIRE_DISPLAY();

@@ -1,7 +1,8 @@
 // ffglhost.exe driven from the outside, as a user runs it on Windows (here under Wine): info and
 // render of our plug-in DLLs, frames compared with the Linux host's kept pictures where neither
-// rand() nor the clock enters them, files no host can load, and the Linux-only features, each
-// refused in one line. Standard output comes in text mode, with CRLF line ends.
+// rand() nor the clock enters them, files no host can load, plug-ins that crash or hang in a call
+// (the host outlives them), and the Linux-only features, each refused in one line. Standard
+// output comes in text mode, with CRLF line ends.
 #include "HostImage.h"
 #include "ProgramRun.h"
 #include "ReferenceCaseList.h"
@@ -28,6 +29,7 @@ const fs::path kPlugins = PLUGIN_DIR;
 const fs::path kReference = REFERENCE_DIR;
 const fs::path kNoPlugMain = DLL_WITHOUT_PLUGMAIN;
 const std::string kInvert = INVERT_DLL;
+const fs::path kBroken = BROKEN_DLL_DIR;
 
 // How far ffglhost.exe's frames may stray from the Linux host's. Both render with the same Mesa
 // llvmpipe (Wine passes GL through to it), so only the CPU-side maths of the C runtimes (sin, cos,
@@ -374,7 +376,6 @@ TEST_F(FfglhostExe, LinuxOnlyFeaturesAreRefusedInOneLine)
         {"preview", quorus, "--frames", "3"},
         {"sheet", quorus},
         {"render", quorus, "--video", "clip.mp4"},
-        {"render", quorus, "--timeout", "5"},
     };
     for (const auto& args : asks) {
         const auto r = host(args);
@@ -391,8 +392,130 @@ TEST_F(FfglhostExe, LinuxOnlyFeaturesAreRefusedInOneLine)
     EXPECT_EQ(programrun::lines(driver.err).size(), 1u) << driver.err;
     EXPECT_TRUE(contains(driver.err, "only possible on Linux")) << driver.err;
     EXPECT_TRUE(written().empty());
-    // --in-process asks for what happens anyway.
+    // Plug-ins run in the host's own process on request, as on Linux.
     EXPECT_EQ(host({"render", quorus, "--size", "32x18", "--frames", "1", "--in-process"}).status, 0);
+}
+
+// A plug-in that takes its worker down in one call, each its own way.
+struct Broken {
+    const char* plugin;
+    const char* fault;    // what the host says happened, after the plug-in's name
+    const char* check;    // start of the name of the validator check that meets it first
+    bool laterChecksRun;  // a fresh worker gets past it, so later checks run
+    bool hangs;
+};
+
+void PrintTo(const Broken& b, std::ostream* os) { *os << b.plugin; }
+
+const Broken kBrokenPlugins[] = {
+    {"CrashFrame", "crashed (access violation, 0xC0000005) in code 17 (process OpenGL) at frame 3",
+     "frames (code 17)", true, false},
+    {"CrashInstance", "crashed (access violation, 0xC0000005) in code 18 (instantiate GL)", "instances created",
+     false, false},
+    {"HangFrame", "hung: no answer within 1 s in code 17 (process OpenGL) at frame 2", "frames (code 17)", true, true},
+    {"AbortSetParam", "crashed (SIGABRT) in code 8 (set parameter)", "parameter indices past", true, false},
+    {"OverflowFrame", "crashed (stack overflow, 0xC00000FD) in code 17 (process OpenGL) at frame 1",
+     "frames (code 17)", true, false},
+};
+
+// Every check the validator reports for a source.
+constexpr std::size_t kSourceChecks = 19;
+
+class BrokenPlugin : public FfglhostExe, public ::testing::WithParamInterface<Broken> {
+protected:
+    programrun::Result hostWithTimeout(std::vector<std::string> args) const
+    {
+        // Long enough for any call of the test plug-ins, short enough to wait for a hang.
+        if (GetParam().hangs)
+            args.insert(args.end(), {"--timeout", "1"});
+        return host(args);
+    }
+};
+
+TEST_P(BrokenPlugin, ValidateAndRenderReportTheFaultAndTheHostCarriesOn)
+{
+    const Broken& b = GetParam();
+    const std::string path = (kBroken / (std::string(b.plugin) + ".dll")).string();
+
+    // validate: the check that meets the fault fails with it, the rest run in fresh workers, and
+    // the summary comes.
+    const auto v = hostWithTimeout({"validate", path, "--size", "16x16"});
+    EXPECT_EQ(v.status, 1) << v.out << v.err;
+    const auto out = programrun::lines(v.out);
+    ASSERT_EQ(out.size(), kSourceChecks + 2) << "a header, every check, a summary:\n" << v.out << v.err;
+    EXPECT_TRUE(startsWith(out.front(), std::string("validating ") + b.plugin + " (")) << out.front();
+    EXPECT_TRUE(startsWith(out.back(), std::to_string(kSourceChecks) + " checks, ")) << out.back();
+    std::size_t at = 0;
+    for (std::size_t i = 1; i <= kSourceChecks && at == 0; ++i)
+        if (out[i].find(b.check) == 6)
+            at = i;
+    ASSERT_NE(at, 0u) << v.out;
+    EXPECT_TRUE(startsWith(out[at], "FAIL  ")) << out[at];
+    EXPECT_TRUE(contains(out[at], std::string(": the plug-in ") + b.fault + "; its last output: \"" + b.plugin +
+                                      " breaks in code "))
+        << out[at];
+    std::size_t laterRun = 0;
+    for (std::size_t i = at + 1; i <= kSourceChecks; ++i)
+        laterRun += startsWith(out[i], "SKIP  ") ? 0 : 1;
+    EXPECT_EQ(laterRun > 0, b.laterChecksRun) << v.out;
+
+    // render: one error line, exit 1; on standard output only what the plug-in printed itself.
+    const auto r = hostWithTimeout({"render", path, "--size", "16x16", "--frames", "4", "--set", "Red=0.5"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_EQ(programrun::lines(r.err),
+              std::vector<std::string>{"ffglhost: error: " + std::string(b.plugin) + " " + b.fault})
+        << r.err;
+    for (const std::string& line : programrun::lines(r.out))
+        EXPECT_TRUE(startsWith(line, b.plugin)) << line;
+    EXPECT_TRUE(written().empty()) << "a render that did not finish writes no last frame";
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, BrokenPlugin, ::testing::ValuesIn(kBrokenPlugins),
+                         [](const ::testing::TestParamInfo<Broken>& info) { return std::string(info.param.plugin); });
+
+TEST_F(FfglhostExe, WorkersGetTheArgumentsAsGiven)
+{
+    // A worker parses the host's command line again, and validate's fresh workers get the
+    // plug-in's path as a word of their own: blanks must survive both.
+    const fs::path folder = inputs() / "a folder";
+    fs::create_directories(folder);
+    const fs::path broken = folder / "Crash Frame.dll";
+    fs::copy_file(kBroken / "CrashFrame.dll", broken);
+    const auto v = host({"validate", broken.string(), "--size", "16x16"});
+    EXPECT_EQ(v.status, 1) << v.out << v.err;
+    const auto out = programrun::lines(v.out);
+    ASSERT_EQ(out.size(), kSourceChecks + 2) << v.out << v.err;
+    EXPECT_TRUE(startsWith(out.front(), "validating CrashFrame (" + broken.string() + ") at 16x16")) << out.front();
+    EXPECT_TRUE(startsWith(out[kSourceChecks], "PASS  de-initialise")) << "the last worker found the plug-in\n" << v.out;
+
+    const auto r = host({"render", dll("Afterglow"), "--set", "Hue Drift=0.5", "--size", "16x16", "--frames", "1",
+                         "--out", "a b\\c.png"});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(contains(r.out, "parameter Hue Drift = 0.5 ")) << r.out;
+    EXPECT_EQ(written(), std::vector<std::string>{"a b/c.png"});
+
+    // The worker's own argument is not for people.
+    const auto w = host({"--ffglhost-worker", "1,0", "0", "info", dll("Quorus")});
+    EXPECT_EQ(w.status, 2);
+    EXPECT_EQ(programrun::lines(w.err).size(), 1u) << w.err;
+}
+
+TEST_F(FfglhostExe, FramesWrittenBeforeACrashAreWholeAndNoTemporaryFileStays)
+{
+    // Frame 12 crashes; frames go out through a read-back ring and a writer queue, so some of the
+    // last ones kept die with the worker (their temporary files removed), but the first ones are out.
+    const auto r = host({"render", (kBroken / "CrashLateFrame.dll").string(), "--size", "16x16", "--frames", "20",
+                         "--every", "1", "--out", "seq"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const auto files = written();
+    ASSERT_GE(files.size(), 2u);
+    EXPECT_EQ(files[0], "seq/frame_00001.png");
+    EXPECT_EQ(files[1], "seq/frame_00002.png");
+    for (const std::string& f : files) {
+        EXPECT_TRUE(startsWith(f, "seq/frame_000") && f < "seq/frame_00012.png") << f;
+        hosttest::RgbImage image;
+        EXPECT_TRUE(hosttest::readPngRgb(work() / f, image)) << f << " is no whole picture";
+    }
 }
 
 } // namespace

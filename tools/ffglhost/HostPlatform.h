@@ -4,8 +4,8 @@
 // worker/ForkedSupervisor.h), preview shows frames in an X11 window through GLX, render --video
 // pipes frames into ffmpeg, and sheet draws its labels with cairo.
 // Windows (HostPlatformWin.cpp): info, render (PNG files, --also) and validate, with the plug-in
-// in ffglhost's own process (worker/InProcessSupervisor.h). Preview, sheet, render --video and the
-// worker's watchdog (--timeout) are Linux-only: asking for one is bad input with one line, before
+// in a watched worker process, ffglhost.exe started again (worker/SpawnedSupervisor.h). Preview,
+// sheet and render --video are Linux-only: asking for one is bad input with one line, before
 // any plug-in is loaded. The Windows build leaves out their sources; HostPlatformWin.cpp stands in
 // for the entry points the common code names.
 //

@@ -4,6 +4,7 @@
 
 #include "worker/ForkedSupervisor.h"
 #include "worker/InProcessSupervisor.h"
+#include "worker/SpawnedWorker.h"
 #include "worker/Supervisor.h"
 
 namespace ffglhost {
@@ -16,5 +17,9 @@ std::unique_ptr<Supervisor> makeSupervisor(bool inProcess)
         return std::make_unique<InProcessSupervisor>();
     return std::make_unique<ForkedSupervisor>();
 }
+
+// Workers are forked here: no process is ever started as one (SpawnedWorker.h).
+bool isWorkerProcess(int, char**) { return false; }
+int runWorkerProcess(int, char**, const JobMaker&) { return kExitBadInput; }
 
 } // namespace ffglhost

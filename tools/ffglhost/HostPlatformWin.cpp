@@ -1,4 +1,5 @@
-// ffglhost on Windows (see HostPlatform.h): info, render and validate, plug-ins in this process.
+// ffglhost on Windows (see HostPlatform.h): info, render and validate, plug-ins in a worker
+// process started from ffglhost.exe itself unless --in-process asks otherwise.
 #include "HostPlatform.h"
 
 #include "commands/preview/PreviewCommand.h"
@@ -7,6 +8,7 @@
 #include "output/VideoEncoder.h"
 #include "worker/ChildProcess.h"
 #include "worker/InProcessSupervisor.h"
+#include "worker/SpawnedSupervisor.h"
 #include "worker/Supervisor.h"
 
 #include <string>
@@ -24,8 +26,6 @@ Status linuxOnly(const std::string& feature)
 const char kPreview[] = "preview (it shows frames in an X11 window through GLX)";
 const char kSheet[] = "sheet (it draws its labels with cairo)";
 const char kVideo[] = "render --video (it pipes frames into ffmpeg)";
-const char kTimeout[] =
-    "--timeout (the watchdog of the worker process; here plug-ins run in ffglhost's own process)";
 
 } // namespace
 
@@ -37,8 +37,6 @@ Status checkPlatformFeatures(const Options& o)
         return linuxOnly(kSheet);
     if (!o.videoPath.empty())
         return linuxOnly(kVideo);
-    if (o.timeoutGiven)
-        return linuxOnly(kTimeout);
     // Videos and cameras come through ffmpeg: refused here, as the rest, before a plug-in loads.
     std::vector<std::string> inputs = o.inputs;
     for (const ThenStage& t : o.thenStages)
@@ -52,7 +50,12 @@ Status checkPlatformFeatures(const Options& o)
     return Status();
 }
 
-std::unique_ptr<Supervisor> makeSupervisor(bool) { return std::make_unique<InProcessSupervisor>(); }
+std::unique_ptr<Supervisor> makeSupervisor(bool inProcess)
+{
+    if (inProcess)
+        return std::make_unique<InProcessSupervisor>();
+    return std::make_unique<SpawnedSupervisor>();
+}
 
 // Stand-ins for the Linux-only commands, which checkPlatformFeatures refuses before they are reached.
 Status runPreview(const Options&, std::string&) { return linuxOnly(kPreview); }

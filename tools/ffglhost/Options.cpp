@@ -140,9 +140,8 @@ const char kHelp[] =
     "display (info, render, validate, sheet), no X display (preview), or no ffmpeg (render\n"
     "--video, video inputs).\n"
     "\n"
-    "Linux only: preview, sheet, render --video, video and camera inputs, --driver, and the\n"
-    "watched worker process with --timeout (ffglhost.exe on Windows runs each plug-in in its\n"
-    "own process, like --in-process).\n";
+    "Linux only: preview, sheet, render --video, video and camera inputs, and --driver.\n"
+    "ffglhost.exe on Windows runs plug-ins in watched worker processes as well.\n";
 
 // A whole decimal number, nothing around it.
 bool parseInt(const std::string& text, int& out)

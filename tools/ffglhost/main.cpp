@@ -14,9 +14,11 @@
 #include "commands/render/SideBySideRender.h"
 #include "commands/sheet/SheetCommand.h"
 #include "commands/validate/ValidateRun.h"
+#include "commands/validate/ValidationWorker.h"
 #include "frame/HostContext.h"
 #include "report/ReportFiles.h"
 #include "report/RunReport.h"
+#include "worker/SpawnedWorker.h"
 #include "worker/Supervisor.h"
 
 #include <unistd.h>
@@ -56,11 +58,23 @@ int runCommandJob(const ffglhost::Options& options, int reportFd)
     return ffglhost::finishCommandReport(options, facts, s);
 }
 
+// The job of a worker started as a new program (Windows, worker/SpawnedWorker.h): the one the
+// host's supervisor was given below, rebuilt from the host's command line and the job's words.
+int runRebuiltJob(const ffglhost::Options& options, const std::vector<std::string>& words,
+                  ffglhost::WorkerShared& shared, int reportFd)
+{
+    if (options.command == ffglhost::Command::Validate)
+        return ffglhost::runValidationJob(options, words, reportFd, shared.validation);
+    return runCommandJob(options, reportFd);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     using namespace ffglhost;
+    if (isWorkerProcess(argc, argv))
+        return runWorkerProcess(argc, argv, runRebuiltJob);
     Options options;
     bool usageError = false;
     Status s = parseOptions(argc, argv, options, usageError);

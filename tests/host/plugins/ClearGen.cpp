@@ -28,7 +28,8 @@
 //                          past the end of a mapped empty file), Break::Hang (never returns),
 //                          Break::Exit (exit(3)), Break::StackOverflow (unbounded recursion)
 //                          or Break::WildPointer (answers the address 0x10 instead of its
-//                          record or text). It prints one line first.
+//                          record or text). It prints one line first. As a Windows DLL it
+//                          breaks the same ways but BusError (there it does nothing).
 //   CLEARGEN_BREAK_FRAME   with code 17: the frame of an instance that breaks (default 1)
 // When the environment variable CLEARGEN_TRACE names a file, every call appends its function
 // code to it, one per line, so tests can check the order of the host's calls.
@@ -43,8 +44,12 @@
 #include <GL/glext.h>
 
 #include <signal.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cmath>
 #include <cstdio>
@@ -134,6 +139,7 @@ void breakNow(uint32_t code)
     case Break::Abort: std::abort();
     case Break::RaiseFpe: raise(SIGFPE); break;
     case Break::BusError: {
+#ifndef _WIN32
         // A page of an empty file: mapped, but nothing behind it.
         std::FILE* f = std::tmpfile();
         const long page = sysconf(_SC_PAGESIZE);
@@ -141,11 +147,17 @@ void breakNow(uint32_t code)
                                : MAP_FAILED;
         if (p != MAP_FAILED)
             g_depth = *static_cast<volatile char*>(p);
+#endif
         break;
     }
     case Break::Hang:
-        for (;;)
+        for (;;) {
+#ifdef _WIN32
+            Sleep(1000);
+#else
             sleep(1);
+#endif
+        }
     case Break::Exit: std::exit(3);
     case Break::StackOverflow: g_depth = recurse(0); break;
     case Break::WildPointer:

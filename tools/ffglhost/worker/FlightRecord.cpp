@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 
 namespace ffglhost {
 
@@ -45,6 +46,7 @@ void FlightRecord::reset()
     startNs_.store(0);
     frame_.store(0);
     signal_.store(0);
+    exception_.store(0);
     slots_.store(0);
     for (auto& name : names_)
         storeText(name, kFlightNameCapacity, "");
@@ -108,6 +110,8 @@ void FlightRecord::settled()
 
 void FlightRecord::crashed(int signal) { signal_.store(signal, std::memory_order_release); }
 
+void FlightRecord::crashedWithException(uint32_t code) { exception_.store(code, std::memory_order_release); }
+
 FlightSnapshot FlightRecord::snapshot() const
 {
     FlightSnapshot out;
@@ -117,6 +121,7 @@ FlightSnapshot FlightRecord::snapshot() const
     out.frame = frame_.load(std::memory_order_relaxed);
     out.startNs = startNs_.load(std::memory_order_relaxed);
     out.signal = signal_.load(std::memory_order_acquire);
+    out.exception = exception_.load(std::memory_order_acquire);
     out.plugin = loadText(names_[slotOf(s) % kFlightPluginSlots], kFlightNameCapacity);
     return out;
 }
@@ -169,6 +174,50 @@ std::string signalName(int signal)
 #endif
     default: return "signal " + std::to_string(signal);
     }
+}
+
+std::string exceptionText(uint32_t code)
+{
+    struct Known {
+        uint32_t code;
+        const char* name;
+    };
+    // The exceptions a plug-in dies of, as Windows' own headers name them (EXCEPTION_..., STATUS_...).
+    static const Known kKnown[] = {
+        {0xC0000005u, "access violation"},
+        {0xC00000FDu, "stack overflow"},
+        {0xC000001Du, "illegal instruction"},
+        {0xC0000096u, "privileged instruction"},
+        {0xC0000094u, "integer divide by zero"},
+        {0xC0000095u, "integer overflow"},
+        {0xC000008Cu, "array bounds exceeded"},
+        {0xC000008Du, "float denormal operand"},
+        {0xC000008Eu, "float divide by zero"},
+        {0xC000008Fu, "float inexact result"},
+        {0xC0000090u, "float invalid operation"},
+        {0xC0000091u, "float overflow"},
+        {0xC0000092u, "float stack check"},
+        {0xC0000093u, "float underflow"},
+        {0xC0000006u, "in-page error"},
+        {0xC0000008u, "invalid handle"},
+        {0xC0000017u, "out of memory"},
+        {0xC0000025u, "noncontinuable exception"},
+        {0xC0000026u, "invalid disposition"},
+        {0xC0000374u, "heap corruption"},
+        {0xC0000409u, "fail-fast or stack buffer overrun"},
+        {0xC000013Au, "Ctrl-C"},
+        {0x80000002u, "datatype misalignment"},
+        {0x80000003u, "breakpoint"},
+        {0x80000004u, "single step"},
+        {0xE06D7363u, "uncaught C++ exception (Visual C++)"},
+        {0x20474343u, "uncaught C++ exception (GCC)"},
+    };
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(code));
+    for (const Known& k : kKnown)
+        if (k.code == code)
+            return std::string(k.name) + ", " + number;
+    return std::string("exception ") + number;
 }
 
 std::string whereText(const FlightSnapshot& s)

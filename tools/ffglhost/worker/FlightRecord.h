@@ -7,8 +7,9 @@
 // frame loop counts the glFinish after code 17 as part of the frame.
 //
 // The record is plain lock-free atomics with no pointers, so that it can live in memory shared
-// between processes (Supervisor.h maps it before the worker is forked). One thread writes it
-// (the worker's main thread; crashed() may also run in a signal handler of any thread); another
+// between processes (Supervisor.h maps it before the worker starts). One thread writes it
+// (the worker's main thread; crashed() may also run in a signal handler of any thread, and
+// crashedWithException() in the exception filter of the Windows worker); another
 // process may read it at any time. Every process has one active record, flightRecord(): a
 // private one until useFlightRecord() points it elsewhere. Readers use snapshot().
 #pragma once
@@ -42,6 +43,7 @@ struct FlightSnapshot {
     int64_t frame = 0;   // 0: the call belongs to no frame
     int64_t startNs = 0; // CLOCK_MONOTONIC when the call (or load) started
     int signal = 0;      // the crash signal the worker noted, 0 for none
+    uint32_t exception = 0; // Windows: the structured exception the worker noted (0xC0000005, ...), 0 for none
     std::string plugin;  // the plug-in the call went to
 };
 
@@ -68,6 +70,8 @@ public:
     void settled();   // -> Idle
     // Async-signal-safe: the signal the worker is dying of.
     void crashed(int signal);
+    // Safe in an exception filter: the structured exception the worker is dying of (Windows).
+    void crashedWithException(uint32_t code);
 
     FlightSnapshot snapshot() const;
     // Whether a call (or load) has been in flight for longer than `timeoutNs` at `nowNs`, and
@@ -79,11 +83,13 @@ private:
     std::atomic<int64_t> startNs_;
     std::atomic<int64_t> frame_;
     std::atomic<int32_t> signal_;
+    std::atomic<uint32_t> exception_;
     std::atomic<uint32_t> slots_;   // slots handed out
     std::atomic<char> names_[kFlightPluginSlots][kFlightNameCapacity];
 
     static_assert(std::atomic<uint64_t>::is_always_lock_free && std::atomic<int64_t>::is_always_lock_free &&
-                      std::atomic<int32_t>::is_always_lock_free && std::atomic<char>::is_always_lock_free,
+                      std::atomic<int32_t>::is_always_lock_free && std::atomic<uint32_t>::is_always_lock_free &&
+                      std::atomic<char>::is_always_lock_free,
                   "the record is shared between processes: its atomics must not need locks");
 };
 
@@ -99,6 +105,9 @@ int64_t monotonicNs();
 
 // "SIGSEGV", "SIGABRT", ... or "signal 42".
 std::string signalName(int signal);
+// A Windows exception code by name and number: "access violation, 0xC0000005", "stack overflow,
+// 0xC00000FD", ... or "exception 0xE0434352".
+std::string exceptionText(uint32_t code);
 // Where the record says the plug-in was: " in code 17 (process OpenGL) at frame 3", " while
 // reading the answer of code 5 (get parameter name)", " while loading the library",
 // " while unloading the library", or " outside any plug-in call".

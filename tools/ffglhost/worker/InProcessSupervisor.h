@@ -1,8 +1,7 @@
 // The supervisor without isolation (see Supervisor.h): jobs run in the host's own process, with
 // the shared block as the process's flight record and temporary-file table. A plug-in that
 // crashes or hangs takes the host with it; what it leaves is exactly what a debugger should see
-// (no handler of ours is installed, no watchdog runs). `ffglhost --in-process` uses it, and so
-// does every command on Windows, where the watched worker process is not built (HostPlatform.h).
+// (no handler of ours is installed, no watchdog runs). `ffglhost --in-process` uses it.
 //
 // Main thread only.
 #pragma once

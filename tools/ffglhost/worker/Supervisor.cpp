@@ -64,6 +64,8 @@ std::string faultText(const WorkerEnd& e)
     switch (e.kind) {
     case WorkerEnd::Kind::TimedOut: return "hung: no answer within " + secondsText(e.timeoutSeconds) + where;
     case WorkerEnd::Kind::Signalled:
+        if (e.exception != 0)
+            return "crashed (" + exceptionText(e.exception) + ")" + where;
         return std::string(isCrashSignal(e.signal) ? "crashed (" : "was killed (") + signalName(e.signal) + ")" +
                where;
     case WorkerEnd::Kind::Exited: return "exited (status " + std::to_string(e.status) + ")" + where;
@@ -81,6 +83,11 @@ std::string faultLine(const WorkerEnd& e)
 void endWithSignal(int signal)
 {
     std::fflush(stdout);
+#ifdef _WIN32
+    // What Windows' own Ctrl-C handling ends a program with (STATUS_CONTROL_C_EXIT).
+    if (signal == SIGINT)
+        _exit(static_cast<int>(0xC000013Au));
+#endif
     std::signal(signal, SIG_DFL);
     raise(signal);
     _exit(128 + signal);

@@ -105,6 +105,7 @@ int runSteps(const Options& o, Supervisor& supervisor, const InputSourceFactorie
     int status = kExitOk; // a worker's own failing exit after the last check (a sanitizer's leak report)
     while (first < kStepCount) {
         progress.startWorker();
+        wo.jobWords = validationJobWords(first, o.pluginPath, o.seed, fitInputs);
         const WorkerEnd end = supervisor.run(
             [&o, &inputs, fitInputs, first, &progress](int reportFd) {
                 return runValidationWorker(o, inputs, fitInputs, first, reportFd, progress);

@@ -10,11 +10,13 @@
 #include "worker/Supervisor.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace ffglhost {
@@ -238,6 +240,45 @@ int runValidationWorker(const Options& o, const InputSourceFactories& inputs, bo
     }
     progress.setFinished();
     return 0;
+}
+
+std::vector<std::string> validationJobWords(int first, const std::string& pluginPath, uint32_t seed, bool fitInputs)
+{
+    return {std::to_string(first), pluginPath, std::to_string(seed), fitInputs ? "1" : "0"};
+}
+
+namespace {
+
+// A whole word of decimal digits as `out`.
+template <typename T>
+bool wholeNumber(const std::string& word, T& out)
+{
+    const char* text = word.c_str();
+    const auto parsed = std::from_chars(text, text + word.size(), out);
+    return !word.empty() && parsed.ec == std::errc() && parsed.ptr == text + word.size();
+}
+
+} // namespace
+
+int runValidationJob(const Options& options, const std::vector<std::string>& words, int reportFd,
+                     ValidationProgress& progress)
+{
+    int first = -1;
+    Options o = options;
+    if (words.size() != 4 || !wholeNumber(words[0], first) || first < 0 || first > kStepCount ||
+        !wholeNumber(words[2], o.seed) || (words[3] != "0" && words[3] != "1")) {
+        std::fprintf(stderr, "ffglhost: error: a validation worker was started without its step\n");
+        return kExitFailed;
+    }
+    o.pluginPath = words[1];
+    InputSourceFactories inputs;
+    const Status s = inputFactories(o.inputs, inputs);
+    if (!s.ok()) {
+        progress.setFailure(s.message());
+        std::fprintf(stderr, "%s\n", s.message().c_str());
+        return s.exitCode();
+    }
+    return runValidationWorker(o, inputs, words[3] == "1", first, reportFd, progress);
 }
 
 } // namespace ffglhost

@@ -15,6 +15,10 @@
 #include "commands/validate/ValidationInputs.h"
 #include "commands/validate/ValidationProgress.h"
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 namespace ffglhost {
 
 // Runs steps `first` .. last of the validation of options.pluginPath with the choices of
@@ -26,5 +30,15 @@ namespace ffglhost {
 // printed to standard error and noted in the progress).
 int runValidationWorker(const Options& options, const InputSourceFactories& inputs, bool fitInputs, int first,
                         int reportFd, ValidationProgress& progress);
+
+// What a worker started as a new program (Windows, worker/SpawnedWorker.h) needs besides the
+// host's command line to run the steps from `first` on the plug-in at `pluginPath` with `seed`
+// and `fitInputs` (WorkerOptions::jobWords): a run of several plug-ins and rounds gives each
+// its own.
+std::vector<std::string> validationJobWords(int first, const std::string& pluginPath, uint32_t seed, bool fitInputs);
+// That worker's job: the validation steps `words` name, with `options` parsed from the host's
+// command line and the --input sources made from them again.
+int runValidationJob(const Options& options, const std::vector<std::string>& words, int reportFd,
+                     ValidationProgress& progress);
 
 } // namespace ffglhost
