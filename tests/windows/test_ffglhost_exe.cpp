@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -347,9 +348,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Unloadable{"Program", "is not an FFGL plug-in: it is a 64-bit x86-64 program (.exe), not a DLL"}),
     [](const ::testing::TestParamInfo<Unloadable>& info) { return std::string(info.param.label); });
 
-// Several DLLs in a folder, one of them no plug-in: each is validated (the one that is not is an
-// ERROR entry), the table ends the run and the report files are written whole (their schemas are
-// checked on the build machine: validate_folder_reports in CMakeLists.txt).
+// Several DLLs in a folder, one that crashes in a frame and one that is no plug-in: each is
+// validated in its own workers (the one that is not is an ERROR entry), the table ends the run,
+// and the report files are written whole with the crash named by its exception (their schemas
+// are checked on the build machine: validate_folder_reports in CMakeLists.txt).
 TEST_F(FfglhostExe, ValidatesAFolderIntoReportsAndNamesItsVersion)
 {
     const auto version = host({"--version"});
@@ -360,13 +362,17 @@ TEST_F(FfglhostExe, ValidatesAFolderIntoReportsAndNamesItsVersion)
     fs::create_directories(folder);
     fs::copy_file(kInvert, folder / "Invert.dll");
     fs::copy_file(kNoPlugMain, folder / "Helper.DLL");
+    fs::copy_file(kBroken / "CrashFrame.dll", folder / "CrashFrame.dll");
     const auto r = host({"validate", folder.string(), "--size", "32x18", "--report", "r.json", "--junit", "j.xml"});
     EXPECT_EQ(r.status, 1) << r.out << r.err;
     const auto out = programrun::lines(r.out);
     ASSERT_FALSE(out.empty());
-    EXPECT_EQ(out.back(), "2 plug-ins: 1 passed, 1 could not be validated") << r.out;
+    EXPECT_EQ(out.back(), "3 plug-ins: 1 passed, 1 failed, 1 could not be validated") << r.out;
     EXPECT_TRUE(contains(r.out, "ERROR ")) << r.out;
     EXPECT_EQ(written(), (std::vector<std::string>{"j.xml", "r.json"}));
+    std::ifstream json(work() / "r.json");
+    const std::string report((std::istreambuf_iterator<char>(json)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(contains(report, "\"exception\": \"access violation, 0xC0000005\"")) << report;
 }
 
 TEST_F(FfglhostExe, LinuxOnlyFeaturesAreRefusedInOneLine)

@@ -72,6 +72,8 @@ Json fault(const ReportFault& f)
     j["function"] = f.hasCode ? Json(functionName(f.code)) : Json(nullptr);
     j["frame"] = f.frame > 0 ? Json(f.frame) : Json(nullptr);
     j["signal"] = textOrNull(f.signal);
+    if (!f.exception.empty())
+        j["exception"] = f.exception;
     if (f.kind == "exit")
         j["exitStatus"] = f.exitStatus;
     if (f.kind == "hang")

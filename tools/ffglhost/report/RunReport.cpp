@@ -36,7 +36,10 @@ ReportFault faultOf(const WorkerEnd& end)
     case WorkerEnd::Kind::Interrupted:
         // The text tells a fault ("crashed (SIGSEGV)") from a signal someone sent ("was killed").
         f.kind = f.text.rfind("crashed", 0) == 0 ? "crash" : "killed";
-        f.signal = signalName(end.signal);
+        if (end.exception != 0)
+            f.exception = exceptionText(end.exception);
+        else
+            f.signal = signalName(end.signal);
         break;
     }
     switch (end.flight.phase) {

@@ -44,6 +44,7 @@ struct ReportFault {
     uint32_t code = 0;
     int64_t frame = 0;        // 0: the call belongs to no frame
     std::string signal;       // "SIGSEGV" for a crash or a kill, else empty
+    std::string exception;    // Windows: "access violation, 0xC0000005" for a structured exception
     int exitStatus = 0;       // for an exit
     double timeoutSeconds = 0; // for a hang
     std::string text;         // "crashed (SIGSEGV) in code 17 (process OpenGL) at frame 3"
