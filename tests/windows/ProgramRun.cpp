@@ -1,6 +1,8 @@
 // Running Windows programs from tests (see ProgramRun.h).
 #include "ProgramRun.h"
 
+#include "worker/WindowsCommandLine.h"
+
 #include <windows.h>
 
 #include <fstream>
@@ -11,37 +13,6 @@ namespace fs = std::filesystem;
 namespace programrun {
 
 namespace {
-
-std::wstring wide(const std::string& s)
-{
-    if (s.empty())
-        return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-// `arg` quoted so that the C runtime's command-line splitting gives it back unchanged:
-// backslashes double only before a quote (or the closing quote), quotes are escaped.
-std::wstring quoted(const std::wstring& arg)
-{
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-        return arg;
-    std::wstring q = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        q.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        q.push_back(c);
-    }
-    q.append(backslashes * 2, L'\\');
-    return q + L"\"";
-}
 
 HANDLE inheritableFile(const fs::path& p)
 {
@@ -66,9 +37,9 @@ Result run(const fs::path& program, const std::vector<std::string>& args, const 
            const fs::path& scratch)
 {
     Result r;
-    std::wstring commandLine = quoted(program.wstring());
+    std::wstring commandLine = ffglhost::quotedArgument(program.wstring());
     for (const std::string& a : args)
-        commandLine += L" " + quoted(wide(a));
+        commandLine += L" " + ffglhost::quotedArgument(ffglhost::widened(a));
     const fs::path outFile = scratch / "stdout.txt";
     const fs::path errFile = scratch / "stderr.txt";
     HANDLE out = inheritableFile(outFile);

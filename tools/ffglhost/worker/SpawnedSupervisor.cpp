@@ -3,6 +3,7 @@
 
 #include "worker/OutputTail.h"
 #include "worker/SpawnedWorker.h"
+#include "worker/WindowsCommandLine.h"
 
 #include <windows.h>
 
@@ -85,38 +86,6 @@ public:
 private:
     bool installed_ = false;
 };
-
-std::wstring wide(const std::string& s)
-{
-    if (s.empty())
-        return std::wstring();
-    const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-// `arg` quoted so that the C runtime's splitting of the command line gives it back unchanged:
-// backslashes double only before a quote (or the closing quote), quotes are escaped.
-std::wstring quoted(const std::wstring& arg)
-{
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-        return arg;
-    std::wstring q = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : arg) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        q.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        q.push_back(c);
-    }
-    q.append(backslashes * 2, L'\\');
-    return q + L"\"";
-}
 
 // The host's own arguments exactly as its command line holds them: what follows the program's
 // name (which the C runtime reads up to the closing quote, or the first blank without one).
@@ -280,11 +249,11 @@ WorkerEnd SpawnedSupervisor::run(const WorkerJob&, const WorkerOptions& options)
     Handle error(captured ? nullptr : inheritableCopy(GetStdHandle(STD_ERROR_HANDLE)));
 
     // The worker's argument, the job's words, then the host's own arguments (SpawnedWorker.h).
-    std::wstring command = quoted(program) + L" " + wide(kWorkerArgument) + L" " + handleText(mapping_) + L"," +
-                           (captured && output ? handleText(output.get()) : L"0") + L" " +
+    std::wstring command = quotedArgument(program) + L" " + widened(kWorkerArgument) + L" " +
+                           handleText(mapping_) + L"," + (captured && output ? handleText(output.get()) : L"0") + L" " +
                            std::to_wstring(options.jobWords.size());
     for (const std::string& word : options.jobWords)
-        command += L" " + quoted(wide(word));
+        command += L" " + quotedArgument(widened(word));
     const std::wstring arguments = hostArguments();
     if (!arguments.empty())
         command += L" " + arguments;
