@@ -107,7 +107,16 @@ TEST_F(Inputs, PngPatternAndDefaultReachTheEffectUprightAndExact)
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find("input 0 of Invert: pattern:card\n"), std::string::npos) << r.out;
         expectInverse(image("default.png"), card, std::string("default pattern, ") + layout);
+
+        // A moving pattern is drawn anew for every frame: the last of 5 frames is frame 5's.
+        r = invert({"--input", "pattern:sweep"}, layout, "sweep.png", 5);
+        ASSERT_EQ(r.status, 0) << r.err;
+        expectInverse(image("sweep.png"),
+                      topDown(ffglhost::drawPattern(ffglhost::Pattern::Sweep, kWidth, kHeight, 5)),
+                      std::string("sweep, ") + layout);
     }
+    EXPECT_NE(topDown(ffglhost::drawPattern(ffglhost::Pattern::Sweep, kWidth, kHeight, 5)),
+              topDown(ffglhost::drawPattern(ffglhost::Pattern::Sweep, kWidth, kHeight, 1)));
 }
 
 TEST_F(Inputs, JpegImagesAreReadUprightAndDamagedOnesRefused)

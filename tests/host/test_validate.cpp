@@ -45,17 +45,25 @@ TEST_F(Validate, SoundPluginsPassEveryCheck)
 {
     HOSTRUN_REQUIRE_DISPLAY();
     // Plug-ins that take no input (ClearGenEffect announces itself an effect but takes none)
-    // keep the report they always had; an effect gets the checks about its inputs besides.
+    // keep the report they always had; an effect gets the checks about its inputs besides, fed a
+    // pattern or another plug-in.
     struct Sound {
         const char* plugin;
         const char* header; // the start of the header line, and a part of it
-        const char* inputs;
+        std::string inputs;
         std::size_t checks;
+        std::string input; // an --input, if any
     };
-    for (const Sound& p : {Sound{"ClearGen", "validating ClearGen (", " with 0 input texture(s) on ", 19},
-                           Sound{"ClearGenEffect", "validating ClearGen (", " with 0 input texture(s) on ", 19},
-                           Sound{"Invert", "validating Invert (", " with 1 input texture(s) (pattern:card) on ", 23}}) {
-        const Result r = host({"validate", kPlugins + "/" + p.plugin + ".so", "--size", "64x36"});
+    const std::string clearGen = kPlugins + "/ClearGen.so";
+    for (const Sound& p : {Sound{"ClearGen", "validating ClearGen (", " with 0 input texture(s) on ", 19, ""},
+                           Sound{"ClearGenEffect", "validating ClearGen (", " with 0 input texture(s) on ", 19, ""},
+                           Sound{"Invert", "validating Invert (", " with 1 input texture(s) (pattern:card) on ", 23, ""},
+                           Sound{"Invert", "validating Invert (", " with 1 input texture(s) (" + clearGen + ") on ", 23,
+                                 clearGen}}) {
+        std::vector<std::string> args = {"validate", kPlugins + "/" + p.plugin + ".so", "--size", "64x36"};
+        if (!p.input.empty())
+            args.insert(args.end(), {"--input", p.input});
+        const Result r = host(args);
         EXPECT_EQ(r.status, 0) << r.out << r.err;
         EXPECT_EQ(r.err, "");
         const auto checks = checkLines(r.out);
@@ -65,7 +73,7 @@ TEST_F(Validate, SoundPluginsPassEveryCheck)
         const auto all = hostrun::lines(r.out);
         ASSERT_EQ(all.size(), checks.size() + 2) << "a header, the checks and the summary:\n" << r.out;
         EXPECT_TRUE(startsWith(all.front(), p.header)) << all.front();
-        EXPECT_NE(all.front().find(" at 64x36" + std::string(p.inputs)), std::string::npos) << all.front();
+        EXPECT_NE(all.front().find(" at 64x36" + p.inputs), std::string::npos) << all.front();
         EXPECT_EQ(all.back(), std::to_string(checks.size()) + " checks, " + std::to_string(checks.size()) + " passed");
     }
     EXPECT_TRUE(written().empty());
