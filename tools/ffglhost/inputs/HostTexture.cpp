@@ -19,33 +19,23 @@ void drainGLErrors()
     }
 }
 
-// The 2D texture binding of the active unit, and the unpack (or pack) state, put back when the
-// object goes out of scope.
+// The 2D texture binding of the active unit and the unpack state, put back when the object goes
+// out of scope.
 class TextureTransferState {
 public:
     TextureTransferState()
     {
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture_);
         glGetIntegerv(GL_PIXEL_UNPACK_BUFFER_BINDING, &unpackBuffer_);
-        glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer_);
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment_);
         glGetIntegerv(GL_UNPACK_ROW_LENGTH, &unpackRowLength_);
         glGetIntegerv(GL_UNPACK_SKIP_ROWS, &unpackSkipRows_);
         glGetIntegerv(GL_UNPACK_SKIP_PIXELS, &unpackSkipPixels_);
-        glGetIntegerv(GL_PACK_ALIGNMENT, &packAlignment_);
-        glGetIntegerv(GL_PACK_ROW_LENGTH, &packRowLength_);
-        glGetIntegerv(GL_PACK_SKIP_ROWS, &packSkipRows_);
-        glGetIntegerv(GL_PACK_SKIP_PIXELS, &packSkipPixels_);
         glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
         glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
         glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glPixelStorei(GL_PACK_SKIP_ROWS, 0);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
     }
     ~TextureTransferState()
     {
@@ -53,21 +43,15 @@ public:
         glPixelStorei(GL_UNPACK_ROW_LENGTH, unpackRowLength_);
         glPixelStorei(GL_UNPACK_SKIP_ROWS, unpackSkipRows_);
         glPixelStorei(GL_UNPACK_SKIP_PIXELS, unpackSkipPixels_);
-        glPixelStorei(GL_PACK_ALIGNMENT, packAlignment_);
-        glPixelStorei(GL_PACK_ROW_LENGTH, packRowLength_);
-        glPixelStorei(GL_PACK_SKIP_ROWS, packSkipRows_);
-        glPixelStorei(GL_PACK_SKIP_PIXELS, packSkipPixels_);
         glBindBuffer(GL_PIXEL_UNPACK_BUFFER, static_cast<GLuint>(unpackBuffer_));
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, static_cast<GLuint>(packBuffer_));
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture_));
     }
     TextureTransferState(const TextureTransferState&) = delete;
     TextureTransferState& operator=(const TextureTransferState&) = delete;
 
 private:
-    GLint texture_ = 0, unpackBuffer_ = 0, packBuffer_ = 0;
+    GLint texture_ = 0, unpackBuffer_ = 0;
     GLint unpackAlignment_ = 4, unpackRowLength_ = 0, unpackSkipRows_ = 0, unpackSkipPixels_ = 0;
-    GLint packAlignment_ = 4, packRowLength_ = 0, packSkipRows_ = 0, packSkipPixels_ = 0;
 };
 
 int nextPowerOfTwo(int size)
@@ -134,17 +118,6 @@ Status HostTexture::upload(const Picture& picture)
     if (glGetError() != GL_NO_ERROR)
         return Status::failed("cannot upload a picture into input texture " + std::to_string(record_.Handle));
     return Status();
-}
-
-Picture HostTexture::readBack() const
-{
-    if (!valid())
-        return Picture();
-    Picture out(static_cast<int>(record_.HardwareWidth), static_cast<int>(record_.HardwareHeight));
-    const TextureTransferState keep;
-    glBindTexture(GL_TEXTURE_2D, record_.Handle);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.rgba.data());
-    return out;
 }
 
 void HostTexture::release()

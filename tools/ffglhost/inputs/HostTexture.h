@@ -37,9 +37,6 @@ public:
     Status create(int width, int height, TextureLayout layout);
     // Replaces the picture; `picture` must have the texture's picture size.
     Status upload(const Picture& picture);
-    // The texture's content as allocated: hardware width x height RGBA8 pixels, bottom row
-    // first. Empty when there is no texture.
-    Picture readBack() const;
     void release();
 
     bool valid() const { return record_.Handle != 0; }
