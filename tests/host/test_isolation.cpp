@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -256,6 +257,20 @@ TEST_F(Isolation, AVideoIsFinishedOrAbsentNeverTruncated)
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(written(), std::vector<std::string>{"v.mp4"});
     EXPECT_NE(hostrun::readFile(work() / "v.mp4"), "the video of an earlier run") << "a finished video replaces it";
+}
+
+TEST_F(Isolation, CtrlCEndsTheHostAndItsWorkerAndLeavesNoFile)
+{
+    HOSTRUN_REQUIRE_DISPLAY();
+    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ffmpeg is not installed";
+    // SIGINT reaches the host while its worker hangs in a frame (the host relays it to the
+    // worker's group): the host ends by the same signal, before its own timeout, with no output.
+    const Result r = host({"render", kPlugins + "/HangFrame.so", "--size", "16x16", "--frames", "6", "--video",
+                           "new.mp4", "--out", "f.png"},
+                          "timeout --preserve-status -s INT -k 20 1");
+    EXPECT_EQ(r.status, 128 + SIGINT) << r.err;
+    EXPECT_TRUE(written().empty());
 }
 
 TEST_F(Isolation, InProcessRunsTheSameCommandsWithoutAWorker)
