@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -130,6 +131,27 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"InvertBadStatus", "every input count from the minimum to the maximum renders",
               "code 16 (get input status) answers failure for input 2, below the maximum 3"}),
     [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.plugin); });
+
+// Malformed records are each named on their own check, and the checks after them still run.
+TEST_F(Validate, MalformedRecordsFailTheirChecks)
+{
+    HOSTRUN_REQUIRE_DISPLAY();
+    const Result r = host({"validate", kPlugins + "/ClearGenBadRecords.so", "--size", "32x32"});
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    const auto checks = checkLines(r.out);
+    EXPECT_EQ(checks.size(), 19u) << r.out;
+    for (const auto& [check, problem] :
+         {std::pair<const char*, const char*>{"information record",
+                                              "the unique ID holds the byte 0x01, which is no printable ASCII"},
+          {"extended information", "code 13 (get extended info) returned a null pointer"},
+          {"parameter table", "parameter 1 (Gr?een): the name holds the control byte 0x07; parameter 2 (Blue) has "
+                              "type 42, which is no FFGL 1.5 parameter type"}}) {
+        const std::string line = lineOf(checks, check);
+        EXPECT_TRUE(startsWith(line, "FAIL  ")) << line;
+        EXPECT_NE(line.find(problem), std::string::npos) << line;
+    }
+    EXPECT_EQ(hostrun::lines(r.out).back(), "19 checks, 16 passed, 3 failed");
+}
 
 // What the checks about inputs find in effects that break no rule: each finding is on its check,
 // warnings leave the exit status 0.

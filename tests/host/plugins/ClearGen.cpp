@@ -14,6 +14,10 @@
 //   CLEARGEN_BLUE_DEFAULT  the default of "Blue" (default 0.5)
 //   CLEARGEN_FAIL_SET_PARAMETER   code 8 always fails
 //   CLEARGEN_FAIL_PARAMETER_COUNT code 4 fails
+//   CLEARGEN_BAD_RECORDS          what it tells of itself is malformed: a unique ID with a
+//                                 control byte, no extended information (a null pointer), a
+//                                 parameter name with a control byte and a parameter of no
+//                                 FFGL type
 //   CLEARGEN_LEAVE_MATRIX_MODE    a frame ends with this matrix mode current (e.g. GL_PROJECTION)
 //   CLEARGEN_LEAVE_GL_ERROR       a frame ends with a GL error pending
 //   CLEARGEN_UNBIND_FRAMEBUFFER   a frame ends with framebuffer 0 bound instead of the host's
@@ -100,11 +104,22 @@ constexpr FFWord kWildAddress = 0x10;
 constexpr uint32_t kParamCount = 3;
 constexpr int kDisplayCapacity = 16;
 
+#ifdef CLEARGEN_BAD_RECORDS
+constexpr bool kBadRecords = true;
+const char kParamNames[kParamCount][FF_PARAM_NAME_SIZE] = {"Red", "Gr\aeen", "Blue"};
+const char kUniqueId[4] = {'C', 'L', '\x01', 'G'};
+constexpr uint32_t kBlueType = 42;
+#else
+constexpr bool kBadRecords = false;
 // NUL-padded 16-byte names, as code 5 hands them out.
 const char kParamNames[kParamCount][FF_PARAM_NAME_SIZE] = {"Red", "Green", "Blue"};
+const char kUniqueId[4] = {'C', 'L', 'R', 'G'};
+constexpr uint32_t kBlueType = FF_TYPE_STANDARD;
+#endif
 const float kParamDefaults[kParamCount] = {0.25f, 0.75f, CLEARGEN_BLUE_DEFAULT};
 
-const PluginInfoStructTag kInfo = {1, 500, {'C', 'L', 'R', 'G'}, CLEARGEN_STRING(CLEARGEN_NAME), CLEARGEN_TYPE};
+const PluginInfoStructTag kInfo = {1, 500, {kUniqueId[0], kUniqueId[1], kUniqueId[2], kUniqueId[3]},
+                                   CLEARGEN_STRING(CLEARGEN_NAME), CLEARGEN_TYPE};
 char kDescription[] = "Clears the host framebuffer to one colour";
 char kAbout[] = "ffglhost test generator";
 const PluginExtendedInfoStructTag kExtendedInfo = {1, 0, kDescription, kAbout, 0, nullptr};
@@ -299,9 +314,12 @@ extern "C" FFWord plugMain(uint32_t functionCode, FFWord inputValue, FFWord inst
 #endif
     case FF_GETPARAMETERNAME: return inputValue < kParamCount ? reinterpret_cast<FFWord>(kParamNames[inputValue]) : 0;
     case FF_GETPARAMETERDEFAULT: return inputValue < kParamCount ? bitsOf(kParamDefaults[inputValue]) : FF_FAIL;
-    case FF_GETPARAMETERTYPE: return inputValue < kParamCount ? static_cast<FFWord>(FF_TYPE_STANDARD) : FF_FAIL;
+    case FF_GETPARAMETERTYPE:
+        if (inputValue >= kParamCount)
+            return FF_FAIL;
+        return inputValue == 2 ? kBlueType : static_cast<FFWord>(FF_TYPE_STANDARD);
     case FF_GETPLUGINCAPS: return inputValue == FF_CAP_PROCESSOPENGL ? CLEARGEN_GL_CAP : 0;
-    case FF_GETEXTENDEDINFO: return reinterpret_cast<FFWord>(&kExtendedInfo);
+    case FF_GETEXTENDEDINFO: return kBadRecords ? 0 : reinterpret_cast<FFWord>(&kExtendedInfo);
     case FF_INSTANTIATEGL: return instantiate(reinterpret_cast<const FFGLViewportStructTag*>(inputValue));
     case FF_GETPARAMETERDISPLAY:
     case FF_SETPARAMETER:
