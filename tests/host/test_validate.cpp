@@ -174,6 +174,9 @@ TEST_F(Validate, EffectsInputFindingsAreNamedOnTheirChecks)
         {"IgnoreInput",
          {{"the effect shows every input", "WARN  ",
            ": the effect ignores its input 0: pattern:card and its negative there give the same frame"}}},
+        {"IgnorePadding",
+         {{"inputs padded to powers of two", "WARN  ",
+           ": with 64x36 pictures in 64x64 textures, "}}},
         // It takes up to three inputs and draws the first.
         {"InvertUpTo3",
          {{"every input count from the minimum to the maximum", "PASS  ", ""},

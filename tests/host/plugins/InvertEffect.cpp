@@ -14,6 +14,7 @@
 //   INVERT_DELETE_INPUT     after drawing, deletes the host's input texture
 //   INVERT_CHANGE_SAMPLING  switches the host's input texture to nearest filtering and leaves it so
 //   INVERT_IGNORE_INPUT     never looks at its input: clears to a dark blue instead
+//   INVERT_IGNORE_PADDING   samples the whole texture, padding and all, as if it were the picture
 //
 // Threads and GL: called from the host's one thread; codes 17, 18, 19 and 23 with its context
 // current. Every frame leaves the GL state as it found it (attributes, matrices, bindings). It
@@ -81,8 +82,12 @@ struct Instance {
     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_REPLACE);
     glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_TEXTURE);
     glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
+#ifdef INVERT_IGNORE_PADDING
+    const float s = 1.f, t = 1.f;
+#else
     const float s = input.HardwareWidth > 0 ? static_cast<float>(input.Width) / input.HardwareWidth : 1.f;
     const float t = input.HardwareHeight > 0 ? static_cast<float>(input.Height) / input.HardwareHeight : 1.f;
+#endif
     glBegin(GL_QUADS);
     glTexCoord2f(0.f, 0.f);
     glVertex2f(-1.f, -1.f);
