@@ -86,20 +86,6 @@ Status checkOpenGL(const PluginDescription& d, const std::string& path)
     return Status();
 }
 
-Status checkSource(const PluginDescription& d, const std::string& path)
-{
-    Status s = checkOpenGL(d, path);
-    if (!s.ok())
-        return s;
-    if (d.type != FF_SOURCE)
-        return Status::badInput(path + (d.type == FF_EFFECT ? " is an " : " is a ") + pluginTypeName(d.type) +
-                                " plug-in; this host renders source (generator) plug-ins only");
-    if (d.caps.minInputs > 0)
-        return Status::badInput(path + " needs " + std::to_string(d.caps.minInputs) +
-                                " input frame(s); this host supplies none");
-    return Status();
-}
-
 const ParameterInfo* findParameter(const PluginDescription& d, const std::string& name)
 {
     for (const ParameterInfo& p : d.parameters) {

@@ -53,8 +53,6 @@ Status describe(Plugin& plugin, PluginDescription& out);
 
 // Bad input unless the plug-in does OpenGL processing (capability 4 answered 1).
 Status checkOpenGL(const PluginDescription& d, const std::string& path);
-// Bad input unless it is also a source that needs no input frames: a generator host has none.
-Status checkSource(const PluginDescription& d, const std::string& path);
 
 // The first parameter whose name is exactly `name`, or null. Points into `d`.
 const ParameterInfo* findParameter(const PluginDescription& d, const std::string& name);
