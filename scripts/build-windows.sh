@@ -128,8 +128,10 @@ fetch_source libpng-dev png.c
 PNG_SOURCE_DIR=$SOURCE_DIR
 
 echo "==> Configuring $build_dir"
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+# The toolchain file counts only when the build folder is first made; CMake warns of it after.
+toolchain=()
+[ -f "$build_dir/CMakeCache.txt" ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${toolchain[@]}" \
   -DKX_TINYXML_SOURCE_DIR="$TINYXML_SOURCE_DIR" -DKX_PNG_SOURCE_DIR="$PNG_SOURCE_DIR" >/dev/null
 echo "==> Building $build_dir"
 cmake --build "$build_dir" -j "$(nproc)"

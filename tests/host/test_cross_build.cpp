@@ -32,7 +32,7 @@ const Build kOther{OTHER_WORDS, OTHER_FFGLHOST_EXE, OTHER_PLUGIN_DIR};
 // A longer run at the host's default size than the kept reference cases (which this build's
 // test_reference_frames already compares with the 64-bit pictures): more frames for the effect's
 // arithmetic to drift apart if it were computed differently, at the size hosts render.
-std::vector<refcases::Case> comparedCases() { return {{"long-default", "Quorus", "1280x720", "90", "45", {}}}; }
+std::vector<refcases::Case> comparedCases() { return {{"long-default", "Quorus", "1280x720", "90", "45", {}, {}}}; }
 
 class BuildsRenderAlike : public ::testing::TestWithParam<refcases::Case> {};
 
