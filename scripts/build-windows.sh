@@ -148,8 +148,6 @@ echo "==> Running the Windows tests under Wine"
 # that fails twice fails the stage, and the first failure stays in the log.
 xvfb-run -a -s "-screen 0 640x480x24" bash -c '
   set -e
-  # The server stays up for the whole run, so that no program starts against one on its way out.
-  wineserver -p
   # A new prefix is made on the first start; make it before the tests run side by side.
   wineboot -i >/dev/null 2>&1 || true
   ctest --test-dir "$1" --output-on-failure -j "$(nproc)" --repeat until-pass:2
