@@ -40,15 +40,23 @@ Result run(const fs::path& program, const std::vector<std::string>& args, const 
     std::wstring commandLine = ffglhost::quotedArgument(program.wstring());
     for (const std::string& a : args)
         commandLine += L" " + ffglhost::quotedArgument(ffglhost::widened(a));
-    const fs::path outFile = scratch / "stdout.txt";
-    const fs::path errFile = scratch / "stderr.txt";
+    // New files for every run: a process of an earlier run that still holds its output open
+    // (a worker on its way out) cannot keep this run from starting.
+    static unsigned runs = 0;
+    ++runs;
+    const fs::path outFile = scratch / ("stdout-" + std::to_string(runs) + ".txt");
+    const fs::path errFile = scratch / ("stderr-" + std::to_string(runs) + ".txt");
     HANDLE out = inheritableFile(outFile);
+    const DWORD outError = GetLastError();
     HANDLE err = inheritableFile(errFile);
+    const DWORD errError = GetLastError();
     if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE) {
         if (out != INVALID_HANDLE_VALUE)
             CloseHandle(out);
         if (err != INVALID_HANDLE_VALUE)
             CloseHandle(err);
+        r.err = "programrun: cannot create the output files (Windows error " +
+                std::to_string(out == INVALID_HANDLE_VALUE ? outError : errError) + ")";
         return r;
     }
     STARTUPINFOW si{};
@@ -61,10 +69,13 @@ Result run(const fs::path& program, const std::vector<std::string>& args, const 
     const std::wstring directory = folder.wstring();
     const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         directory.c_str(), &si, &pi);
+    const DWORD startError = GetLastError();
     CloseHandle(out);
     CloseHandle(err);
-    if (!started)
+    if (!started) {
+        r.err = "programrun: CreateProcessW failed (Windows error " + std::to_string(startError) + ")";
         return r;
+    }
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0;
     if (GetExitCodeProcess(pi.hProcess, &code))

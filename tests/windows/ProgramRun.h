@@ -17,7 +17,8 @@ struct Result {
 };
 
 // Runs `program` with `args` in `folder` and waits for it. The captured output goes through
-// `scratch` (two files there, replaced on every run).
+// `scratch` (two new files there on every run). When it cannot run the program, the status is -1
+// and `err` says why.
 Result run(const std::filesystem::path& program, const std::vector<std::string>& args,
            const std::filesystem::path& folder, const std::filesystem::path& scratch);
 
